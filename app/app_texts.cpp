@@ -1,0 +1,11 @@
+#include "app/app_texts.h"
+
+namespace qef {
+
+std::string CountSentence(uint32_t fixed) {
+  if (fixed == 0) return "";
+  if (fixed == 1) return "1 .FIX file was successfully written.";
+  return std::to_string(fixed) + " .FIX files were successfully written.";
+}
+
+}  // namespace qef

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace qef {
+
+class FileSystem;
+class SettingsStore;
+class UserInterface;
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 130;
+
+struct EfxEnvironment {
+  FileSystem& files;
+  SettingsStore& settings;
+  UserInterface& ui;
+  std::FILE* out;
+  std::FILE* err;
+};
+
+// Runs one efx command line (without the program name) and returns its exit status.
+int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env);
+
+}  // namespace qef

@@ -1,0 +1,59 @@
+#pragma once
+
+// Export files (.AEF and .MEF share one layout) are a flat sequence of records from offset 0 to
+// the physical end of the file; there is no header, count, index or checksum. Each record:
+//
+//   - offset 0, 2 bytes: type code, unsigned, little-endian
+//   - offset 2, 4 bytes: body length, unsigned, little-endian
+//   - offset 6, body length bytes: the body, opaque except for the three name records
+//
+// The next record starts right after the body. An AEF_REC_END record is copied like any other;
+// records after it are read too. A file is an uncompressed export file when it is at least 50
+// bytes long, holds "Export File" within its first 50 bytes and has 0x80 at offset 6; with
+// another byte there it is a compressed export file, which is not processed.
+//
+// Damage is handled without reading or allocating more than the file holds:
+//   - fewer than 6 bytes after the last record: a trailing fragment, copied unchanged;
+//   - a body running past the end whose length is at most the file's size: the missing bytes
+//     are spaces and the record keeps its declared length;
+//   - a longer length (any with bit 31 set among them): the rest of the file from the record's
+//     first byte is copied unchanged and reading stops.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/file_functions.h"
+
+namespace qef {
+
+inline constexpr uint16_t AEF_REC_APPNAME = 0x0002;
+inline constexpr uint16_t AEF_REC_SPATH = 0x0004;
+inline constexpr uint16_t AEF_REC_MODNAME = 0x0020;
+inline constexpr uint16_t AEF_REC_END = 0xFFFF;
+
+inline constexpr size_t kRecordHeaderSize = 6;
+inline constexpr int64_t kExportFileTestSize = 50;
+
+enum class FileTest { kAccepted, kNotExportFile, kCompressed, kReadError };
+
+// Tests an open file and hands out its size. Leaves the file at offset 0 when accepted.
+FileTest TestExportFile(FHandle file, int64_t& size);
+
+// The framing bytes of one record exactly as stored. `stored` is below 6 for a trailing fragment.
+struct RecordHeader {
+  uint8_t raw[kRecordHeaderSize] = {};
+  size_t stored = 0;
+
+  bool IsFragment() const { return stored < kRecordHeaderSize; }
+  uint16_t Type() const { return static_cast<uint16_t>(raw[0] | raw[1] << 8); }
+  uint32_t Length() const {
+    return static_cast<uint32_t>(raw[2]) | static_cast<uint32_t>(raw[3]) << 8 |
+           static_cast<uint32_t>(raw[4]) << 16 | static_cast<uint32_t>(raw[5]) << 24;
+  }
+};
+
+inline bool IsNameRecord(uint16_t type) {
+  return type == AEF_REC_APPNAME || type == AEF_REC_SPATH || type == AEF_REC_MODNAME;
+}
+
+}  // namespace qef

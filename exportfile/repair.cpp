@@ -1,0 +1,105 @@
+#include "exportfile/repair.h"
+
+#include "platform/settings.h"
+
+namespace qef {
+
+namespace {
+
+bool IsBlank(const std::string& value) {
+  return value.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+std::string UpperCase(std::string text) {
+  for (char& c : text) c = Upper(c);
+  return text;
+}
+
+// The body with the counter written over the end of its name, whose zero byte is at `zero`.
+void WriteCounter(std::string& body, size_t zero, int counter) {
+  if (counter < 10) {
+    body[zero - 1] = static_cast<char>('0' + counter);
+  } else if (zero >= 2) {
+    body[zero - 2] = static_cast<char>('0' + counter / 10);
+    body[zero - 1] = static_cast<char>('0' + counter % 10);
+  } else {
+    body[zero - 1] = '9';  // no room for two digits before the first byte
+  }
+}
+
+size_t NameStart(const std::string& path, std::string_view separators) {
+  size_t separator = path.find_last_of(separators);
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+}  // namespace
+
+RepairSettings WithDefaults(std::string bad, std::string good) {
+  return {IsBlank(bad) ? kDefaultBad : std::move(bad), IsBlank(good) ? kDefaultGood : std::move(good)};
+}
+
+RepairSettings ReadRepairSettings() {
+  return WithDefaults(QueryRTRegString(kSettingsKey, "Bad"), QueryRTRegString(kSettingsKey, "Good"));
+}
+
+CharacterMap::CharacterMap(std::string_view bad, std::string_view good) {
+  for (size_t byte = 0; byte < map_.size(); ++byte) {
+    auto value = static_cast<char>(byte);
+    for (size_t n = 0; n < bad.size(); ++n) {
+      if (value == bad[n]) value = n < good.size() ? good[n] : '-';
+    }
+    map_[byte] = static_cast<uint8_t>(value);
+  }
+}
+
+void ModuleNameList::Clear() {
+  bodies_.clear();
+  next_counter_.clear();
+  count_ = 0;
+}
+
+void ModuleNameList::MakeDistinctAndAdd(std::string& body) {
+  ++count_;
+  std::string upper = UpperCase(body);
+  size_t zero = body.find('\0');
+  if (!Taken(upper) || zero == std::string::npos || zero == 0) {
+    bodies_.insert(std::move(upper));
+    return;
+  }
+  // Digits are no letters, so the candidates of the upper-cased body are the upper-cased
+  // candidates: one search serves every body that differs from this one in letter case only.
+  int& next = next_counter_.try_emplace(upper, 1).first->second;
+  std::string candidate = upper;
+  int counter = next;
+  for (; counter <= 98; ++counter) {
+    WriteCounter(candidate, zero, counter);
+    if (!Taken(candidate)) break;
+  }
+  if (counter > 98) {
+    counter = 99;
+    WriteCounter(candidate, zero, counter);
+  }
+  next = counter < 99 ? counter + 1 : 99;
+  WriteCounter(body, zero, counter);
+  bodies_.insert(std::move(candidate));
+}
+
+std::string FileNamePart(const std::string& path, std::string_view separators) {
+  return path.substr(NameStart(path, separators));
+}
+
+std::string OutputName(const std::string& path, std::string_view separators) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < NameStart(path, separators)) return path + ".fix";
+  return path.substr(0, dot + 1) + "fix";
+}
+
+bool IsRepairedCopyName(const std::string& path, std::string_view separators) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || dot < NameStart(path, separators)) return false;
+  return UpperCase(path.substr(dot + 1)) == "FIX";
+}
+
+}  // namespace qef

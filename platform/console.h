@@ -1,0 +1,15 @@
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+
+namespace qef {
+
+// True when the stream writes to a terminal.
+bool IsTerminal(std::FILE* stream);
+
+// Makes the user's interrupt key (Ctrl-C) set the returned flag instead of ending the process,
+// so it can reach a window as its cancel command.
+volatile std::sig_atomic_t* InstallInterruptFlag();
+
+}  // namespace qef

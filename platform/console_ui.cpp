@@ -1,0 +1,101 @@
+#include "platform/console_ui.h"
+
+#include <algorithm>
+#include <string>
+
+#include "platform/window.h"
+
+namespace qef {
+
+namespace {
+// The controls a progress dialog shows on the status line.
+constexpr int kTaskId = 102;
+constexpr int kDescriptionId = 103;
+}  // namespace
+
+class ConsoleWindowPeer : public WindowPeer {
+ public:
+  ConsoleWindowPeer(ConsoleUi& ui, Window& window) : ui_(ui), window_(window) {
+    ui_.dialogs_.push_back(this);
+  }
+  ~ConsoleWindowPeer() override {
+    ui_.ClearStatus();
+    auto& dialogs = ui_.dialogs_;
+    dialogs.erase(std::remove(dialogs.begin(), dialogs.end(), this), dialogs.end());
+  }
+
+  void SetCaption(const std::string&) override {}
+  void Show() override {}
+  void SetIcon(const ResourceID&, bool) override {}
+  void SetControlFont(int, const Font&) override {}
+  bool OpenAnimation(int, const ResourceID&) override { return true; }
+  void PlayAnimation(int) override {}
+
+  void SetControlText(int id, const std::string& text) override {
+    if (id == kDescriptionId) description_ = text;
+    if (id != kTaskId) return;
+    task_ = text;
+    position_ = 0;
+    if (ui_.live_) {
+      Draw();
+    } else if (!task_.empty()) {
+      std::fprintf(ui_.out_, "%s: %s\n", task_.c_str(), description_.c_str());
+      std::fflush(ui_.out_);
+    }
+  }
+
+  void SetProgressRange(int, int, int high) override { high_ = high; }
+
+  void SetProgressPosition(int, int position) override {
+    if (position == position_) return;
+    position_ = position;
+    if (ui_.live_) Draw();
+  }
+
+  Window& window() { return window_; }
+
+ private:
+  void Draw() {
+    static constexpr char kSpinner[] = "|/-\\";
+    int percent = std::clamp(position_ * 100 / std::max(high_, 1), 0, 100);
+    std::fprintf(ui_.out_, "\r\x1b[K%c %s %3d%%", kSpinner[frame_++ % 4], task_.c_str(), percent);
+    std::fflush(ui_.out_);
+    ui_.status_shown_ = true;
+  }
+
+  ConsoleUi& ui_;
+  Window& window_;
+  std::string task_;
+  std::string description_;
+  int high_ = 100;
+  int position_ = 0;
+  unsigned frame_ = 0;
+};
+
+int ConsoleUi::ShowMessageBox(Window*, const std::string&, const std::string& text, uint32_t) {
+  ClearStatus();
+  std::fwrite(text.data(), 1, text.size(), out_);
+  std::fputc('\n', out_);
+  std::fflush(out_);
+  return BOXREPLYOK;
+}
+
+std::unique_ptr<WindowPeer> ConsoleUi::CreateDialog(Window& window, const ResourceID&, bool) {
+  return std::make_unique<ConsoleWindowPeer>(*this, window);
+}
+
+void ConsoleUi::ProcessPendingEvents() {
+  if (interrupted_ == nullptr || *interrupted_ == 0) return;
+  *interrupted_ = 0;
+  std::vector<ConsoleWindowPeer*> dialogs = dialogs_;
+  for (ConsoleWindowPeer* dialog : dialogs) dialog->window().Dispatch(CommandEvent(IDCANCEL));
+}
+
+void ConsoleUi::ClearStatus() {
+  if (!status_shown_) return;
+  std::fputs("\r\x1b[K", out_);
+  std::fflush(out_);
+  status_shown_ = false;
+}
+
+}  // namespace qef

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <csignal>
+#include <cstdio>
+#include <vector>
+
+#include "platform/user_interface.h"
+
+namespace qef {
+
+class ConsoleWindowPeer;
+
+// The user interface of a command-line tool. A box prints its text as one line; a dialog is a
+// status line with its task and percentage, redrawn in place on a terminal (live) or printed
+// once per task otherwise; the interrupt flag, once set, reaches every dialog as its cancel
+// command.
+class ConsoleUi : public UserInterface {
+ public:
+  ConsoleUi(std::FILE* out, bool live, volatile std::sig_atomic_t* interrupted)
+      : out_(out), live_(live), interrupted_(interrupted) {}
+
+  int ShowMessageBox(Window* owner, const std::string& caption, const std::string& text,
+                     uint32_t type) override;
+  std::unique_ptr<WindowPeer> CreateDialog(Window& window, const ResourceID& dialog_template,
+                                           bool modal) override;
+  void ProcessPendingEvents() override;
+
+  // Removes the live status line, if one is shown.
+  void ClearStatus();
+
+ private:
+  friend class ConsoleWindowPeer;
+  std::FILE* out_;
+  bool live_;
+  volatile std::sig_atomic_t* interrupted_;
+  bool status_shown_ = false;
+  std::vector<ConsoleWindowPeer*> dialogs_;
+};
+
+}  // namespace qef

@@ -1,0 +1,46 @@
+#pragma once
+
+// The run-time's file functions. They work on the file system of the installed run-time and
+// buffer every file inside the platform, so callers may read and write field by field while the
+// backend sees large blocks.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace qef {
+
+using FHandle = intptr_t;
+inline constexpr FHandle F_ERROR = -1;
+
+inline constexpr uint32_t FO_READ = 0;
+inline constexpr uint32_t FO_WRITE = 1;
+inline constexpr uint32_t FO_READWRITE = 2;
+inline constexpr uint32_t FC_NORMAL = 0;
+
+FHandle FOpen(const std::string& path, uint32_t mode);
+// Creates the file, or empties an existing one, for writing.
+FHandle FCreate(const std::string& path, uint32_t attributes = FC_NORMAL);
+// Creates the file for writing only if no file of that name exists yet.
+FHandle FCreateNew(const std::string& path);
+// Reads up to `count` bytes; returns how many were read. Bytes not filled keep their contents.
+size_t FRead(FHandle handle, void* buffer, size_t count);
+// Writes `count` bytes; returns how many were accepted (fewer on a failure).
+size_t FWrite(FHandle handle, const void* data, size_t count);
+// Returns the new position (with origin 2 and offset 0, the file size), or -1.
+int64_t FSeek(FHandle handle, int64_t offset, int origin);
+bool FEof(FHandle handle);
+// Writes out what is buffered and closes; false when that failed.
+bool FClose(FHandle handle);
+bool FErase(const std::string& path);
+bool FRename(const std::string& from, const std::string& to);
+// The error code of the last file function called, 0 when it succeeded.
+int FError();
+
+// The folder separators of the installed file system.
+std::string_view PathSeparators();
+bool SameFileName(const std::string& a, const std::string& b);
+
+}  // namespace qef

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace qef {
+
+enum class SeekOrigin { kStart = 0, kCurrent = 1, kEnd = 2 };
+
+// One open file of a backend. The contract every backend keeps:
+// - Read fills at most `count` bytes and returns how many it filled; fewer than asked only at the
+//   end of the file. It returns -1 on an error. Bytes of the buffer past what was filled are
+//   left as they were.
+// - Write writes all `count` bytes or returns false.
+// - Seek returns the new position, or -1 (the position is then unchanged).
+// - Close releases the file; false when data could not be written out.
+class File {
+ public:
+  virtual ~File() = default;
+  virtual int64_t Read(void* buffer, size_t count) = 0;
+  virtual bool Write(const void* data, size_t count) = 0;
+  virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  virtual int64_t Size() = 0;  // -1 on an error
+  virtual bool Close() = 0;
+};
+
+enum class FileAccess { kRead, kWrite, kReadWrite };
+enum class CreateMode {
+  kTruncate,  // create, or empty an existing file
+  kNew,       // create only if no file of that name exists
+};
+
+// The file system of a backend. Failures return null or false and leave an error code that
+// LastError() reports until the next call; 0 means no error.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  virtual std::unique_ptr<File> Open(const std::string& path, FileAccess access) = 0;
+  virtual std::unique_ptr<File> Create(const std::string& path, CreateMode mode) = 0;
+  virtual bool Erase(const std::string& path) = 0;
+  // Renames `from` to `to`, replacing a file of that name in one step.
+  virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  virtual int LastError() const = 0;
+  // The characters that end a folder name in a path: "/" on POSIX, "\\/" on Windows.
+  virtual std::string_view PathSeparators() const = 0;
+  // True when the two names denote the same file name on this system (letter case, relative
+  // parts). Used to notice two inputs of one run that would share an output.
+  virtual bool SameName(const std::string& a, const std::string& b) const = 0;
+};
+
+}  // namespace qef

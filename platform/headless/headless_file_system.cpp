@@ -1,0 +1,131 @@
+#include "platform/headless/headless_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qef {
+
+namespace {
+constexpr int kNotFound = 2;
+constexpr int kExists = 80;
+constexpr int kAccessDenied = 5;
+
+bool Contains(const std::vector<std::string>& names, const std::string& name) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+}  // namespace
+
+class HeadlessFile : public File {
+ public:
+  HeadlessFile(HeadlessFileSystem& fs, std::shared_ptr<std::string> data, bool fail_reads)
+      : fs_(fs), data_(std::move(data)), fail_reads_(fail_reads) {}
+
+  int64_t Read(void* buffer, size_t count) override {
+    if (fail_reads_) return -1;
+    fs_.largest_read = std::max(fs_.largest_read, count);
+    size_t available = position_ < data_->size() ? data_->size() - position_ : 0;
+    size_t n = std::min(count, available);
+    if (n > 0) std::memcpy(buffer, data_->data() + position_, n);
+    position_ += n;
+    return static_cast<int64_t>(n);
+  }
+
+  bool Write(const void* data, size_t count) override {
+    ++fs_.writes;
+    if (fs_.fail_write_number != 0 && fs_.writes >= fs_.fail_write_number) return false;
+    if (data_->size() < position_ + count) data_->resize(position_ + count);
+    std::memcpy(data_->data() + position_, data, count);
+    position_ += count;
+    return true;
+  }
+
+  int64_t Seek(int64_t offset, SeekOrigin origin) override {
+    int64_t base = origin == SeekOrigin::kStart     ? 0
+                   : origin == SeekOrigin::kCurrent ? static_cast<int64_t>(position_)
+                                                    : static_cast<int64_t>(data_->size());
+    if (base + offset < 0) return -1;
+    position_ = static_cast<size_t>(base + offset);
+    return base + offset;
+  }
+
+  int64_t Size() override { return static_cast<int64_t>(data_->size()); }
+  bool Close() override { return true; }
+
+ private:
+  HeadlessFileSystem& fs_;
+  std::shared_ptr<std::string> data_;
+  bool fail_reads_;
+  size_t position_ = 0;
+};
+
+void HeadlessFileSystem::AddFile(const std::string& path, std::string content) {
+  files_[path] = std::make_shared<std::string>(std::move(content));
+}
+
+std::string HeadlessFileSystem::Content(const std::string& path) const {
+  auto found = files_.find(path);
+  return found == files_.end() ? std::string() : *found->second;
+}
+
+std::vector<std::string> HeadlessFileSystem::Names() const {
+  std::vector<std::string> names;
+  for (const auto& [name, data] : files_) names.push_back(name);
+  return names;
+}
+
+std::unique_ptr<File> HeadlessFileSystem::Open(const std::string& path, FileAccess /*access*/) {
+  opened.push_back(path);
+  auto found = files_.find(path);
+  if (found == files_.end() || Contains(refuse_open, path)) {
+    last_error_ = kNotFound;
+    return nullptr;
+  }
+  last_error_ = 0;
+  return std::make_unique<HeadlessFile>(*this, found->second, path == fail_reads_of);
+}
+
+std::unique_ptr<File> HeadlessFileSystem::Create(const std::string& path, CreateMode mode) {
+  created.push_back(path);
+  if (Contains(refuse_create, path)) {
+    last_error_ = kAccessDenied;
+    return nullptr;
+  }
+  if (mode == CreateMode::kNew && Exists(path)) {
+    last_error_ = kExists;
+    return nullptr;
+  }
+  last_error_ = 0;
+  auto data = std::make_shared<std::string>();
+  files_[path] = data;
+  return std::make_unique<HeadlessFile>(*this, data, false);
+}
+
+bool HeadlessFileSystem::Erase(const std::string& path) {
+  erased.push_back(path);
+  last_error_ = files_.erase(path) == 1 ? 0 : kNotFound;
+  return last_error_ == 0;
+}
+
+bool HeadlessFileSystem::Rename(const std::string& from, const std::string& to) {
+  renamed.emplace_back(from, to);
+  auto found = files_.find(from);
+  if (refuse_rename || found == files_.end()) {
+    last_error_ = refuse_rename ? kAccessDenied : kNotFound;
+    return false;
+  }
+  auto data = found->second;
+  files_.erase(found);
+  files_[to] = data;
+  last_error_ = 0;
+  return true;
+}
+
+bool HeadlessFileSystem::SameName(const std::string& a, const std::string& b) const {
+  if (!case_insensitive_names) return a == b;
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+}  // namespace qef

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace qef {
+
+// Files kept in memory. It records what it was asked and can be told to fail, so tests assert
+// the behaviour at the file seam, not only the results.
+class HeadlessFileSystem : public FileSystem {
+ public:
+  explicit HeadlessFileSystem(std::string separators = "/") : separators_(std::move(separators)) {}
+
+  void AddFile(const std::string& path, std::string content);
+  bool Exists(const std::string& path) const { return files_.count(path) != 0; }
+  // The content of a file; empty when there is none.
+  std::string Content(const std::string& path) const;
+  std::vector<std::string> Names() const;
+
+  std::unique_ptr<File> Open(const std::string& path, FileAccess access) override;
+  std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
+  bool Erase(const std::string& path) override;
+  bool Rename(const std::string& from, const std::string& to) override;
+  int LastError() const override { return last_error_; }
+  std::string_view PathSeparators() const override { return separators_; }
+  bool SameName(const std::string& a, const std::string& b) const override;
+
+  // What was asked, in order.
+  std::vector<std::string> opened;
+  std::vector<std::string> created;
+  std::vector<std::string> erased;
+  std::vector<std::pair<std::string, std::string>> renamed;
+
+  // Faults to inject: the n-th backend write (counted from 1 over all files) fails, every read
+  // of the named file fails, creating or opening the named file fails.
+  long fail_write_number = 0;
+  std::string fail_reads_of;
+  std::vector<std::string> refuse_create;
+  std::vector<std::string> refuse_open;
+  bool refuse_rename = false;
+  bool case_insensitive_names = false;
+
+  long writes = 0;
+  size_t largest_read = 0;
+
+ private:
+  friend class HeadlessFile;
+  std::map<std::string, std::shared_ptr<std::string>> files_;
+  std::string separators_;
+  int last_error_ = 0;
+};
+
+}  // namespace qef

@@ -1,0 +1,39 @@
+#include "platform/runtime.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/file_table.h"
+#include "platform/settings.h"
+
+namespace qef {
+
+namespace {
+Runtime* installed = nullptr;
+}  // namespace
+
+Runtime::Runtime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
+    : files_(files), settings_(settings), ui_(ui), file_table_(std::make_unique<FileTable>()) {}
+
+Runtime::~Runtime() = default;
+
+Runtime& CurrentRuntime() {
+  if (installed == nullptr) {
+    std::fputs("run-time function called before the run-time was started\n", stderr);
+    std::abort();
+  }
+  return *installed;
+}
+
+ScopedRuntime::ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
+    : runtime_(files, settings, ui), previous_(installed) {
+  installed = &runtime_;
+}
+
+ScopedRuntime::~ScopedRuntime() { installed = previous_; }
+
+std::string QueryRTRegString(const std::string& sub_key, const std::string& name) {
+  return CurrentRuntime().settings().Query(sub_key, name).value_or(std::string());
+}
+
+}  // namespace qef

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+
+namespace qef {
+
+class FileSystem;
+class SettingsStore;
+class UserInterface;
+class FileTable;
+
+// The run-time a program runs on: the backends chosen once at start-up and the state the
+// run-time's functions keep between calls (the open files). The functions that the system calls
+// by the run-time's names (FOpen, QueryRTRegString, ApplicationExec ...) use the installed one.
+class Runtime {
+ public:
+  Runtime(FileSystem& files, SettingsStore& settings, UserInterface& ui);
+  ~Runtime();
+  Runtime(const Runtime&) = delete;
+  Runtime& operator=(const Runtime&) = delete;
+
+  FileSystem& files() { return files_; }
+  SettingsStore& settings() { return settings_; }
+  UserInterface& ui() { return ui_; }
+  FileTable& file_table() { return *file_table_; }
+
+ private:
+  FileSystem& files_;
+  SettingsStore& settings_;
+  UserInterface& ui_;
+  std::unique_ptr<FileTable> file_table_;
+};
+
+// The installed run-time. Calling a run-time function with none installed is a programming
+// error and ends the process.
+Runtime& CurrentRuntime();
+
+// Installs a run-time for its own lifetime and puts the previous one back afterwards.
+class ScopedRuntime {
+ public:
+  ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui);
+  ~ScopedRuntime();
+  ScopedRuntime(const ScopedRuntime&) = delete;
+  ScopedRuntime& operator=(const ScopedRuntime&) = delete;
+  Runtime& runtime() { return runtime_; }
+
+ private:
+  Runtime runtime_;
+  Runtime* previous_;
+};
+
+}  // namespace qef
