@@ -37,11 +37,13 @@ size_t NameStart(const std::string& path, std::string_view separators) {
 }  // namespace
 
 RepairSettings WithDefaults(std::string bad, std::string good) {
-  return {IsBlank(bad) ? kDefaultBad : std::move(bad), IsBlank(good) ? kDefaultGood : std::move(good)};
+  return {IsBlank(bad) ? kDefaultBad : std::move(bad),
+          IsBlank(good) ? kDefaultGood : std::move(good)};
 }
 
 RepairSettings ReadRepairSettings() {
-  return WithDefaults(QueryRTRegString(kSettingsKey, "Bad"), QueryRTRegString(kSettingsKey, "Good"));
+  return WithDefaults(QueryRTRegString(kSettingsKey, "Bad"),
+                      QueryRTRegString(kSettingsKey, "Good"));
 }
 
 CharacterMap::CharacterMap(std::string_view bad, std::string_view good) {

@@ -33,7 +33,8 @@ class CharacterMap {
       : CharacterMap(settings.bad, settings.good) {}
 
   void Apply(char* data, size_t size) const {
-    for (size_t i = 0; i < size; ++i) data[i] = static_cast<char>(map_[static_cast<uint8_t>(data[i])]);
+    for (size_t i = 0; i < size; ++i)
+      data[i] = static_cast<char>(map_[static_cast<uint8_t>(data[i])]);
   }
   void Apply(std::string& body) const { Apply(body.data(), body.size()); }
   uint8_t operator()(uint8_t byte) const { return map_[byte]; }

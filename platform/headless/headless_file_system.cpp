@@ -21,7 +21,7 @@ class HeadlessFile : public File {
       : fs_(fs), data_(std::move(data)), fail_reads_(fail_reads) {}
 
   int64_t Read(void* buffer, size_t count) override {
-    if (fail_reads_) return -1;
+    if (fail_reads_ && static_cast<int64_t>(position_ + count) > fs_.fail_reads_from) return -1;
     fs_.largest_read = std::max(fs_.largest_read, count);
     size_t available = position_ < data_->size() ? data_->size() - position_ : 0;
     size_t n = std::min(count, available);

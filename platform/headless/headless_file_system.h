@@ -39,6 +39,7 @@ class HeadlessFileSystem : public FileSystem {
   // of the named file fails, creating or opening the named file fails.
   long fail_write_number = 0;
   std::string fail_reads_of;
+  int64_t fail_reads_from = 0;  // reads of that file reaching past this offset fail
   std::vector<std::string> refuse_create;
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;

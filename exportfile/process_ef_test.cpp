@@ -1,0 +1,378 @@
+#include "exportfile/process_ef.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "exportfile/export_file.h"
+#include "exportfile/repair.h"
+#include "exportfile/testing/records.h"
+#include "platform/file_table.h"
+#include "platform/headless/headless_file_system.h"
+#include "platform/headless/headless_settings.h"
+#include "platform/headless/headless_ui.h"
+#include "platform/runtime.h"
+#include "progress/win_progress.h"
+
+namespace qef {
+namespace {
+
+using testing::HeaderRecord;
+using testing::ModuleBody;
+using testing::Record;
+using testing::RecordWithLength;
+
+class ProcessEFTest : public ::testing::Test {
+ protected:
+  ProcessEFTest() : runtime_(fs_, settings_, ui_), win_(std::make_unique<WinProgress>()) {}
+
+  uint32_t Run(const std::vector<std::string>& files) { return ProcessEF(files, *win_); }
+
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const auto& box : ui_.boxes) texts.push_back(box.text);
+    return texts;
+  }
+
+  // The lines the run wrote to the window, without the window's own construction.
+  std::vector<std::string> RunLog() const {
+    auto first = std::find(ui_.log.begin(), ui_.log.end(), "Play 104");
+    return {first == ui_.log.end() ? ui_.log.begin() : first + 1, ui_.log.end()};
+  }
+
+  bool AnyTemporaryLeft() const {
+    auto names = fs_.Names();
+    return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+      return name.find(".partial") != std::string::npos;
+    });
+  }
+
+  HeadlessFileSystem fs_;
+  HeadlessSettings settings_;
+  HeadlessUi ui_;
+  ScopedRuntime runtime_;
+  std::unique_ptr<WinProgress> win_;
+};
+
+std::string ExportFile(const std::string& records) { return HeaderRecord() + records; }
+
+TEST_F(ProcessEFTest, RepairsNameRecordsAndCopiesTheRestByteForByte) {
+  std::string opaque = Record(0x0041, "x := a:b // <not a name>");
+  fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "My:App<1>") + opaque +
+                                    Record(AEF_REC_SPATH, "C:\\src\\app") +
+                                    Record(AEF_REC_MODNAME, ModuleBody("A:B") + "x?y")));
+  EXPECT_EQ(Run({"App.AEF"}), 1u);
+  EXPECT_EQ(fs_.Content("App.fix"), ExportFile(Record(AEF_REC_APPNAME, "My-App-1-") + opaque +
+                                               Record(AEF_REC_SPATH, "C--src-app") +
+                                               Record(AEF_REC_MODNAME, ModuleBody("A-B") + "x-y")));
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(ProcessEFTest, CopyIsByteIdenticalWhenNothingNeedsRepair) {
+  std::string input =
+      ExportFile(Record(AEF_REC_APPNAME, "Clean App") + Record(0x0126, "odd") +
+                 Record(AEF_REC_MODNAME, ModuleBody("One")) + Record(0x0041, "") +
+                 Record(AEF_REC_END, "") + Record(AEF_REC_MODNAME, ModuleBody("Two")));
+  fs_.AddFile("Clean.MEF", input);
+  EXPECT_EQ(Run({"Clean.MEF"}), 1u);
+  EXPECT_EQ(fs_.Content("Clean.fix"), input);
+  EXPECT_EQ(fs_.Content("Clean.MEF"), input);
+}
+
+TEST_F(ProcessEFTest, ReportsEachFileThatCannotBeProcessed) {
+  std::string valid = ExportFile("");
+  std::string compressed = valid;
+  compressed[6] = 0x7F;
+  std::string late_signature = std::string(40, 'x') + "Export File" + std::string(10, 'x');
+  late_signature[6] = static_cast<char>(0x80);
+  struct Case {
+    const char* name;
+    std::string content;  // empty: no such file
+    std::string message;
+  } cases[] = {
+      {"missing.AEF", "", "Error reading missing.AEF"},
+      {"short.AEF", valid.substr(0, 49), "short.AEF is not a valid Export File"},
+      {"lower.AEF", ExportFile("").replace(17, 11, "export file"),
+       "lower.AEF is not a valid Export File"},
+      {"late.AEF", late_signature, "late.AEF is not a valid Export File"},
+      {"packed.AEF", compressed, "packed.AEF is a compressed Export File and cannot be processed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    if (!c.content.empty()) fs.AddFile(c.name, c.content);
+    EXPECT_EQ(ProcessEF({c.name}, win), 0u);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, c.message);
+    EXPECT_EQ(ui.boxes[0].caption, "Error");
+    EXPECT_EQ(ui.boxes[0].owner, &win);
+    EXPECT_EQ(ui.boxes[0].type, MB_ICONEXCLAMATION | MB_OK);
+    EXPECT_TRUE(fs.created.empty()) << "no output before every test has passed";
+    EXPECT_EQ(runtime.runtime().file_table().OpenCount(), 0u) << "input closed";
+  }
+}
+
+TEST_F(ProcessEFTest, AcceptsTheSmallestExportFile) {
+  std::string input = ExportFile("").substr(0, 50);
+  input[2] = 44;  // the header record's body ends at the 50th byte
+  input[3] = input[4] = input[5] = 0;
+  fs_.AddFile("tiny.AEF", input);
+  EXPECT_EQ(Run({"tiny.AEF"}), 1u);
+  EXPECT_EQ(fs_.Content("tiny.fix"), input);
+}
+
+TEST_F(ProcessEFTest, SignatureEndingAtTheFiftiethByteIdentifiesTheFile) {
+  std::string input = Record(0x0001, std::string("\x80", 1) + std::string(32, ' ') + "Export File");
+  ASSERT_EQ(input.size(), 50u);
+  fs_.AddFile("edge.AEF", input);
+  EXPECT_EQ(Run({"edge.AEF"}), 1u);
+}
+
+TEST_F(ProcessEFTest, EmptyListIsReported) {
+  EXPECT_EQ(Run({}), 0u);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text.rfind("Cannot find file ", 0), 0u);
+  EXPECT_EQ(ui_.boxes[0].caption, "Error");
+}
+
+TEST_F(ProcessEFTest, RunStopsAtTheFirstFailingFile) {
+  for (const char* name : {"1.AEF", "2.AEF", "4.AEF", "5.AEF"}) fs_.AddFile(name, ExportFile(""));
+  EXPECT_EQ(Run({"1.AEF", "2.AEF", "3.AEF", "4.AEF", "5.AEF"}), 2u);
+  EXPECT_TRUE(fs_.Exists("1.fix"));
+  EXPECT_TRUE(fs_.Exists("2.fix"));
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Error reading 3.AEF"});
+  EXPECT_EQ(fs_.opened, (std::vector<std::string>{"1.AEF", "2.AEF", "3.AEF"}));
+}
+
+TEST_F(ProcessEFTest, ShowsDescriptionTaskRangeAndPositionInOrder) {
+  // Three records of 55, 9 and 36 bytes in a file of 100: positions 0, 55 and 64.
+  std::string input =
+      ExportFile(Record(AEF_REC_APPNAME, "App") + Record(0x0041, std::string(30, 's')));
+  ASSERT_EQ(input.size(), 100u);
+  fs_.AddFile("C/dir/App.AEF", input);
+  Run({"C/dir/App.AEF"});
+  EXPECT_EQ(RunLog(), (std::vector<std::string>{
+                          "Text 103=Replacing invalid characters in App/Module names...",
+                          "Text 102=App.AEF", "Range 101=1..100", "Position 101=0", "Exec",
+                          "Position 101=55", "Exec", "Position 101=64", "Exec"}));
+}
+
+TEST_F(ProcessEFTest, PercentageIsCutToAWholeNumber) {
+  // 3 records in 150 bytes: the second starts at 55 of 150 (36.67 %), the third at 99 (66 %).
+  std::string input =
+      ExportFile(Record(0x0041, std::string(38, 'a')) + Record(0x0041, std::string(45, 'b')));
+  ASSERT_EQ(input.size(), 150u);
+  fs_.AddFile("p.AEF", input);
+  Run({"p.AEF"});
+  auto log = RunLog();
+  std::vector<std::string> positions;
+  std::copy_if(log.begin(), log.end(), std::back_inserter(positions),
+               [](const std::string& line) { return line.rfind("Position", 0) == 0; });
+  EXPECT_EQ(positions,
+            (std::vector<std::string>{"Position 101=0", "Position 101=36", "Position 101=66"}));
+}
+
+TEST_F(ProcessEFTest, CancelBeforeTheLastRecordStillCopiesItThenDiscardsTheCopy) {
+  for (Event cancel : {CommandEvent(kCancelButtonId), CommandEvent(IDCANCEL)}) {
+    SCOPED_TRACE(cancel.wParam());
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    fs.AddFile("1.AEF", ExportFile(""));
+    fs.AddFile("2.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b") + Record(0x41, "last")));
+    fs.AddFile("3.AEF", ExportFile(""));
+    fs.AddFile("2.fix", "earlier copy");
+    ui.ScheduleEvent(4, cancel);  // 1.AEF has one record; 2.AEF's third is the last
+    EXPECT_EQ(ProcessEF({"1.AEF", "2.AEF", "3.AEF"}, win), 1u);
+    EXPECT_TRUE(win.lAbort);
+    EXPECT_EQ(ui.exec_calls, 4) << "the last record was still read and written";
+    EXPECT_EQ(fs.Content("2.fix"), "earlier copy");
+    EXPECT_TRUE(fs.Exists("1.fix"));
+    EXPECT_EQ(std::count(fs.opened.begin(), fs.opened.end(), "3.AEF"), 0);
+    EXPECT_TRUE(ui.boxes.empty());
+    auto names = fs.Names();
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& n) { return n.find(".partial") != n.npos; }),
+              0);
+  }
+}
+
+TEST_F(ProcessEFTest, CancelAtTheFirstRecordWritesNothing) {
+  fs_.AddFile("a.AEF", ExportFile(Record(0x41, "x")));
+  ui_.ScheduleEvent(1, CommandEvent(kCancelButtonId));
+  EXPECT_EQ(Run({"a.AEF"}), 0u);
+  EXPECT_EQ(ui_.exec_calls, 1) << "Cancel is seen at the head of the loop";
+  EXPECT_FALSE(fs_.Exists("a.fix"));
+  EXPECT_FALSE(AnyTemporaryLeft());
+}
+
+TEST_F(ProcessEFTest, OutputNameFollowsTheLastDotOfTheFileName) {
+  struct Case {
+    const char* path;
+    const char* separators;
+    const char* output;
+  } cases[] = {
+      {"C:\\Work\\App.AEF", "\\/", "C:\\Work\\App.fix"},
+      {"C:\\my.dir\\file", "\\/", "C:\\my.dir\\file.fix"},
+      {"C:/my.dir/file", "\\/", "C:/my.dir/file.fix"},
+      {"my.dir/file", "/", "my.dir/file.fix"},
+      {"file", "/", "file.fix"},
+      {"a.b.MEF", "/", "a.b.fix"},
+      {"App.", "/", "App.fix"},
+      {"dir/.AEF", "/", "dir/.fix"},
+      {"my.dir\\file", "/", "my.fix"},  // a backslash is no separator on POSIX
+  };
+  for (const Case& c : cases) EXPECT_EQ(OutputName(c.path, c.separators), c.output) << c.path;
+}
+
+TEST_F(ProcessEFTest, TaskIsTheFileNameWithoutItsFolders) {
+  EXPECT_EQ(FileNamePart("C:\\Work\\App.AEF", "\\/"), "App.AEF");
+  EXPECT_EQ(FileNamePart("C:/Work\\sub/App.AEF", "\\/"), "App.AEF");
+  EXPECT_EQ(FileNamePart("App.AEF", "/"), "App.AEF");
+  EXPECT_EQ(FileNamePart("/tmp/x/App.AEF", "/"), "App.AEF");
+}
+
+TEST_F(ProcessEFTest, RefusesAnInputThatIsItsOwnOutput) {
+  for (const char* name : {"old.fix", "old.FIX", "dir/old.Fix"}) {
+    fs_.AddFile(name, ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+    ui_.boxes.clear();
+    EXPECT_EQ(Run({name}), 0u) << name;
+    ASSERT_EQ(ui_.boxes.size(), 1u);
+    EXPECT_EQ(ui_.boxes[0].text.rfind(std::string(name) + " ", 0), 0u) << ui_.boxes[0].text;
+    EXPECT_EQ(fs_.Content(name), ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+  }
+  EXPECT_TRUE(fs_.created.empty());
+}
+
+TEST_F(ProcessEFTest, RefusesASecondInputWithTheSameOutputName) {
+  fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "first")));
+  fs_.AddFile("App.MEF", ExportFile(Record(AEF_REC_APPNAME, "second")));
+  EXPECT_EQ(Run({"App.AEF", "App.MEF"}), 1u);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_NE(ui_.boxes[0].text.find("App.MEF"), std::string::npos);
+  EXPECT_EQ(fs_.Content("App.fix"), ExportFile(Record(AEF_REC_APPNAME, "first")));
+}
+
+TEST_F(ProcessEFTest, ReadAndWriteFailuresEndTheRunAndKeepTheEarlierCopy) {
+  struct Case {
+    const char* name;
+    bool fail_reads;
+    long fail_write;
+    const char* message;
+  } cases[] = {
+      {"read", true, 0, "Error reading in.AEF"},
+      {"write", false, 1, "Error writing in.fix"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    std::string input = ExportFile(Record(0x41, std::string(300000, 'z')));
+    fs.AddFile("in.AEF", input);
+    fs.AddFile("in.fix", "earlier copy");
+    fs.AddFile("next.AEF", ExportFile(""));
+    fs.fail_write_number = c.fail_write;
+    if (c.fail_reads) {
+      fs.fail_reads_of = "in.AEF";
+      fs.fail_reads_from = 100000;  // the file test passes; the copy's reads then fail
+    }
+    EXPECT_EQ(ProcessEF({"in.AEF", "next.AEF"}, win), 0u);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, c.message);
+    EXPECT_EQ(fs.Content("in.fix"), "earlier copy");
+    EXPECT_EQ(fs.Content("in.AEF"), input);
+    EXPECT_FALSE(fs.Exists("next.fix"));
+    EXPECT_EQ(runtime.runtime().file_table().OpenCount(), 0u);
+    for (const auto& name : fs.Names()) {
+      EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+    }
+  }
+}
+
+TEST_F(ProcessEFTest, UsesTheNextTemporaryNameWhenOneIsTaken) {
+  fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+  fs_.AddFile("App.fix.partial", "someone else's");
+  EXPECT_EQ(Run({"App.AEF"}), 1u);
+  EXPECT_EQ(fs_.Content("App.fix.partial"), "someone else's");
+  EXPECT_EQ(fs_.Content("App.fix"), ExportFile(Record(AEF_REC_APPNAME, "a-b")));
+}
+
+TEST_F(ProcessEFTest, FailureToCreateTheCopyIsReported) {
+  fs_.AddFile("App.AEF", ExportFile(""));
+  fs_.refuse_rename = true;
+  EXPECT_EQ(Run({"App.AEF"}), 0u);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Could not create App.fix"});
+  EXPECT_FALSE(AnyTemporaryLeft());
+
+  ui_.boxes.clear();
+  fs_.refuse_rename = false;
+  for (int i = 1; i <= 100; ++i)
+    fs_.refuse_create.push_back("App.fix.partial" + (i == 1 ? "" : std::to_string(i)));
+  EXPECT_EQ(Run({"App.AEF"}), 0u);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Could not create App.fix"});
+}
+
+TEST_F(ProcessEFTest, DamagedEndsAreCopiedWithoutReadingPastTheFile) {
+  std::string head = ExportFile(Record(AEF_REC_APPNAME, "a:b"));
+  size_t size_after_cut = head.size() + 6 + 3;
+  struct Case {
+    const char* name;
+    std::string input;
+    std::string output;
+  } cases[] = {
+      {"fragment", head + "\x20\x00\x05", head.substr(0, head.size() - 3) + "a-b" + "\x20\x00\x05"},
+      {"short body", head + RecordWithLength(AEF_REC_APPNAME, 8, "x:y"),
+       head.substr(0, head.size() - 3) + "a-b" + RecordWithLength(AEF_REC_APPNAME, 8, "x-y     ")},
+      {"length over the file",
+       head + RecordWithLength(AEF_REC_APPNAME, static_cast<uint32_t>(size_after_cut + 1), "x:y"),
+       head.substr(0, head.size() - 3) + "a-b" +
+           RecordWithLength(AEF_REC_APPNAME, static_cast<uint32_t>(size_after_cut + 1), "x:y")},
+      {"bit 31", head + RecordWithLength(AEF_REC_MODNAME, 0x80000003u, "x:y"),
+       head.substr(0, head.size() - 3) + "a-b" +
+           RecordWithLength(AEF_REC_MODNAME, 0x80000003u, "x:y")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    fs.AddFile("d.AEF", c.input);
+    EXPECT_EQ(ProcessEF({"d.AEF"}, win), 1u);
+    EXPECT_EQ(fs.Content("d.fix"), c.output);
+    EXPECT_LE(fs.largest_read, 256u * 1024u);
+  }
+}
+
+TEST_F(ProcessEFTest, ModuleNamesAreKeptDistinctWithinOneFileOnly) {
+  std::string modules = Record(AEF_REC_MODNAME, ModuleBody("A/B")) +
+                        Record(AEF_REC_MODNAME, ModuleBody("A:B")) +
+                        Record(AEF_REC_MODNAME, ModuleBody("A*B"));
+  fs_.AddFile("one.AEF", ExportFile(modules));
+  fs_.AddFile("two.AEF", ExportFile(modules));
+  EXPECT_EQ(Run({"one.AEF", "two.AEF"}), 2u);
+  std::string expected = ExportFile(Record(AEF_REC_MODNAME, ModuleBody("A-B")) +
+                                    Record(AEF_REC_MODNAME, ModuleBody("A-1")) +
+                                    Record(AEF_REC_MODNAME, ModuleBody("A-2")));
+  EXPECT_EQ(fs_.Content("one.fix"), expected);
+  EXPECT_EQ(fs_.Content("two.fix"), expected);
+}
+
+TEST_F(ProcessEFTest, SettingsAreReadAtTheStartOfEveryRun) {
+  fs_.AddFile("s.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+  Run({"s.AEF"});
+  EXPECT_EQ(fs_.Content("s.fix"), ExportFile(Record(AEF_REC_APPNAME, "a-b")));
+  settings_.Set(kSettingsKey, "Bad", "ab");
+  settings_.Set(kSettingsKey, "Good", "bc");
+  Run({"s.AEF"});
+  EXPECT_EQ(fs_.Content("s.fix"), ExportFile(Record(AEF_REC_APPNAME, "c:c")));
+}
+
+}  // namespace
+}  // namespace qef
