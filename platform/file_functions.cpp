@@ -24,7 +24,8 @@ constexpr size_t kBufferSize = 256 * 1024;
 // position is buffer_start_ plus read_pos_ (reading) or plus write_len_ (writing).
 class BufferedFile {
  public:
-  explicit BufferedFile(std::unique_ptr<File> file) : file_(std::move(file)), buffer_(kBufferSize) {}
+  explicit BufferedFile(std::unique_ptr<File> file)
+      : file_(std::move(file)), buffer_(kBufferSize) {}
 
   size_t Read(void* destination, size_t count, int& error) {
     if (!FlushWrites(error)) return 0;
@@ -143,7 +144,7 @@ class BufferedFile {
   bool Close(int& error) {
     bool flushed = FlushWrites(error);
     bool closed = file_->Close();
-    if (!closed) error = kErrorWriteFault;
+    if (!closed || failed_) error = kErrorWriteFault;
     return flushed && closed && !failed_;
   }
 
@@ -263,21 +264,18 @@ FHandle FCreateNew(const std::string& path) {
 }
 
 size_t FRead(FHandle handle, void* buffer, size_t count) {
-  return WithFile(handle, size_t{0}, [&](BufferedFile& file, int& error) {
-    return file.Read(buffer, count, error);
-  });
+  return WithFile(handle, size_t{0},
+                  [&](BufferedFile& file, int& error) { return file.Read(buffer, count, error); });
 }
 
 size_t FWrite(FHandle handle, const void* data, size_t count) {
-  return WithFile(handle, size_t{0}, [&](BufferedFile& file, int& error) {
-    return file.Write(data, count, error);
-  });
+  return WithFile(handle, size_t{0},
+                  [&](BufferedFile& file, int& error) { return file.Write(data, count, error); });
 }
 
 int64_t FSeek(FHandle handle, int64_t offset, int origin) {
-  return WithFile(handle, int64_t{-1}, [&](BufferedFile& file, int& error) {
-    return file.Seek(offset, origin, error);
-  });
+  return WithFile(handle, int64_t{-1},
+                  [&](BufferedFile& file, int& error) { return file.Seek(offset, origin, error); });
 }
 
 bool FEof(FHandle handle) {
@@ -285,8 +283,8 @@ bool FEof(FHandle handle) {
 }
 
 bool FClose(FHandle handle) {
-  bool closed = WithFile(handle, false,
-                         [](BufferedFile& file, int& error) { return file.Close(error); });
+  bool closed =
+      WithFile(handle, false, [](BufferedFile& file, int& error) { return file.Close(error); });
   Table().Remove(handle);
   return closed;
 }

@@ -11,8 +11,7 @@ class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
   // The stored value byte for byte, or nothing when the value is absent.
-  virtual std::optional<std::string> Query(const std::string& sub_key,
-                                           const std::string& name) = 0;
+  virtual std::optional<std::string> Query(const std::string& sub_key, const std::string& name) = 0;
 };
 
 // The stored string, or an empty string when the value is absent.

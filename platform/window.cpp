@@ -64,8 +64,7 @@ Control* DialogWindow::ControlById(int id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-Control::Control(DialogWindow* owner, const ResourceID& id)
-    : owner_(owner), id_(id.Number()) {
+Control::Control(DialogWindow* owner, const ResourceID& id) : owner_(owner), id_(id.Number()) {
   owner_->Bind(*this);
 }
 

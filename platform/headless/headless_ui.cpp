@@ -40,8 +40,8 @@ void HeadlessWindowPeer::SetControlText(int id, const std::string& text) {
 }
 
 void HeadlessWindowPeer::SetControlFont(int id, const Font& font) {
-  fonts_[id] = font.FaceName() + " " + std::to_string(font.PointSize()) +
-               (font.Bold() ? " bold" : "");
+  fonts_[id] =
+      font.FaceName() + " " + std::to_string(font.PointSize()) + (font.Bold() ? " bold" : "");
   Log("Font " + std::to_string(id) + "=" + fonts_[id]);
 }
 

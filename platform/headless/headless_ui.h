@@ -37,7 +37,7 @@ class HeadlessWindowPeer : public WindowPeer {
   std::string text(int id) const;
   const std::string& large_icon() const { return large_icon_; }
   const std::string& small_icon() const { return small_icon_; }
-  std::string font(int id) const;  // "MS Sans Serif 10 bold", empty for the template font
+  std::string font(int id) const;       // "MS Sans Serif 10 bold", empty for the template font
   std::string animation(int id) const;  // the clip's name; empty when none is open
   bool playing(int id) const;
 

@@ -65,7 +65,8 @@ std::optional<std::string> PosixSettingsFile::Query(const std::string& sub_key,
 }
 
 std::string DefaultSettingsPath() {
-  if (const char* explicit_path = std::getenv("EXPORTFIX_SETTINGS"); explicit_path && *explicit_path) {
+  if (const char* explicit_path = std::getenv("EXPORTFIX_SETTINGS");
+      explicit_path && *explicit_path) {
     return explicit_path;
   }
   std::string base;

@@ -1,0 +1,63 @@
+#include "platform/settings.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/headless/headless_file_system.h"
+#include "platform/headless/headless_settings.h"
+#include "platform/headless/headless_ui.h"
+#include "platform/runtime.h"
+#include "platform/settings_overlay.h"
+
+namespace qef {
+namespace {
+
+TEST(SettingsOverlayTest, OverlayValuesComeBeforeStoredOnes) {
+  HeadlessSettings stored;
+  stored.Set("S", "Both", "stored");
+  stored.Set("S", "Stored", "stored only");
+  stored.Set("S", "Emptied", "stored");
+  SettingsOverlay overlay(stored);
+  overlay.Set("S", "Both", "overlay");
+  overlay.Set("S", "Emptied", "");
+  overlay.Set("T", "Stored", "other sub-key");
+
+  EXPECT_EQ(overlay.Query("S", "Both"), "overlay");
+  EXPECT_EQ(overlay.Query("S", "Stored"), "stored only");
+  EXPECT_EQ(overlay.Query("S", "Emptied"), "");
+  EXPECT_EQ(overlay.Query("S", "Absent"), std::nullopt);
+  EXPECT_EQ(overlay.Query("T", "Stored"), "other sub-key");
+}
+
+class QueryRTRegStringTest : public testing::Test {
+ protected:
+  HeadlessFileSystem files_;
+  HeadlessSettings settings_;
+  HeadlessUi ui_;
+  ScopedRuntime runtime_{files_, settings_, ui_};
+};
+
+TEST_F(QueryRTRegStringTest, ReturnsTheStoredValue) {
+  settings_.Set("Quillon Pack 2\\Export Fix", "Bad", std::string(":/\\*\0\"'?|<>", 11));
+  EXPECT_EQ(QueryRTRegString("Quillon Pack 2\\Export Fix", "Bad"),
+            std::string(":/\\*\0\"'?|<>", 11));
+}
+
+TEST_F(QueryRTRegStringTest, ReturnsAnEmptyStringWhenTheValueIsAbsent) {
+  settings_.Set("Quillon Pack 2\\Export Fix", "Good", "----------");
+  EXPECT_EQ(QueryRTRegString("Quillon Pack 2\\Export Fix", "Bad"), "");
+  EXPECT_EQ(QueryRTRegString("Other", "Good"), "");
+}
+
+TEST_F(QueryRTRegStringTest, AsksTheInstalledRuntimesSettings) {
+  HeadlessSettings inner_settings;
+  inner_settings.Set("S", "N", "inner");
+  settings_.Set("S", "N", "outer");
+  {
+    ScopedRuntime inner(files_, inner_settings, ui_);
+    EXPECT_EQ(QueryRTRegString("S", "N"), "inner");
+  }
+  EXPECT_EQ(QueryRTRegString("S", "N"), "outer");
+}
+
+}  // namespace
+}  // namespace qef
