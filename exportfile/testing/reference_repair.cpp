@@ -1,0 +1,145 @@
+#include "exportfile/testing/reference_repair.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qef::testing {
+
+namespace {
+
+constexpr uint16_t kAppNameRecord = 0x0002;
+constexpr uint16_t kSourcePathRecord = 0x0004;
+constexpr uint16_t kModuleNameRecord = 0x0020;
+
+// Every record: 2 bytes type code, 4 bytes body length, both little-endian, then the body.
+constexpr size_t kFramingSize = 6;
+
+constexpr size_t kMinimumFileSize = 50;
+constexpr char kSignature[] = "Export File";
+constexpr size_t kCompressionFlagOffset = 6;
+constexpr unsigned char kUncompressedFlag = 0x80;
+
+// The hyphen stands in for a Bad character without a Good partner, so the body keeps its length.
+constexpr char kMissingPartner = '-';
+// Bytes missing at the end of a cut body read as spaces.
+constexpr char kMissingByte = ' ';
+
+unsigned Byte(const std::string& bytes, size_t at) { return static_cast<unsigned char>(bytes[at]); }
+
+uint16_t TypeCodeAt(const std::string& bytes, size_t at) {
+  return static_cast<uint16_t>(Byte(bytes, at) | Byte(bytes, at + 1) << 8);
+}
+
+uint32_t BodyLengthAt(const std::string& bytes, size_t at) {
+  return static_cast<uint32_t>(Byte(bytes, at)) | static_cast<uint32_t>(Byte(bytes, at + 1)) << 8 |
+         static_cast<uint32_t>(Byte(bytes, at + 2)) << 16 |
+         static_cast<uint32_t>(Byte(bytes, at + 3)) << 24;
+}
+
+bool IsBlank(const std::string& value) {
+  return value.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// Only ASCII letters fold; every other byte compares as it is.
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// One pass per Bad character, in order, each over the body as the earlier passes left it.
+void ReplaceCharacters(std::string& body, const std::string& bad, const std::string& good) {
+  for (size_t n = 0; n < bad.size(); ++n) {
+    const char partner = n < good.size() ? good[n] : kMissingPartner;
+    std::replace(body.begin(), body.end(), bad[n], partner);
+  }
+}
+
+// Tries the counters 1 to 99 over the end of the name (the bytes before the first zero byte)
+// until the whole body equals no earlier module body.
+void MakeModuleNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+  for (int counter = 1;; ++counter) {
+    const bool taken = std::any_of(
+        earlier_bodies.begin(), earlier_bodies.end(),
+        [&body](const std::string& earlier) { return EqualIgnoringCase(body, earlier); });
+    if (!taken) return;
+    const size_t zero = body.find('\0');
+    if (zero == std::string::npos || zero == 0) return;
+    if (counter < 10) {
+      body[zero - 1] = static_cast<char>('0' + counter);
+    } else if (zero >= 2) {
+      body[zero - 2] = static_cast<char>('0' + counter / 10);
+      body[zero - 1] = static_cast<char>('0' + counter % 10);
+    }
+    // A one-character name has no room for two digits: it keeps the 9.
+    if (counter == 99) return;
+  }
+}
+
+}  // namespace
+
+std::string EffectiveSetting(const std::optional<std::string>& stored,
+                             const std::string& fallback) {
+  if (!stored || IsBlank(*stored)) return fallback;
+  return *stored;
+}
+
+bool IsAcceptedExportFile(const std::string& input) {
+  if (input.size() < kMinimumFileSize) return false;
+  if (input.substr(0, kMinimumFileSize).find(kSignature) == std::string::npos) return false;
+  return Byte(input, kCompressionFlagOffset) == kUncompressedFlag;
+}
+
+std::string ReferenceRepair(const std::string& input, const std::string& bad,
+                            const std::string& good) {
+  const size_t file_size = input.size();
+  std::string output;
+  std::vector<std::string> module_bodies;
+  size_t position = 0;
+  while (position < file_size) {
+    // Too short for a type and a length: kept as it is.
+    if (file_size - position < kFramingSize) {
+      output += input.substr(position);
+      break;
+    }
+    const size_t record_start = position;
+    const uint16_t type = TypeCodeAt(input, record_start);
+    const uint32_t length = BodyLengthAt(input, record_start + 2);
+    const size_t body_start = record_start + kFramingSize;
+    const size_t available = file_size - body_start;
+
+    std::string body;
+    if (length <= available) {
+      body = input.substr(body_start, length);
+      position = body_start + length;
+    } else if (length <= file_size) {
+      // A cut last body: padded to its declared length.
+      body = input.substr(body_start) + std::string(length - available, kMissingByte);
+      position = file_size;
+    } else {
+      // A length beyond anything the file could hold: the rest is copied untouched.
+      output += input.substr(record_start);
+      break;
+    }
+
+    if (type == kAppNameRecord || type == kSourcePathRecord || type == kModuleNameRecord) {
+      ReplaceCharacters(body, bad, good);
+    }
+    if (type == kModuleNameRecord) {
+      MakeModuleNameDistinct(body, module_bodies);
+      module_bodies.push_back(body);
+    }
+    // The type and length bytes go out exactly as read.
+    output += input.substr(record_start, kFramingSize);
+    output += body;
+  }
+  return output;
+}
+
+}  // namespace qef::testing
