@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exportfile/process_ef.h"
+#include "exportfile/record_copier.h"
 #include "exportfile/testing/export_file_generator.h"
 #include "exportfile/testing/reference_repair.h"
 #include "platform/headless/headless_file_system.h"
@@ -316,6 +317,25 @@ TEST(DifferentialTest, GeneratedFilesRepairLikeTheModel) {
     if (!report.Check(MatchesModel(generated.file, generated.settings),
                       "seed " + std::to_string(seed))) {
       return;
+    }
+  }
+}
+
+// Small blocks make records, module names and damaged ends straddle the copier's blocks.
+TEST(DifferentialTest, SmallCopyBlocksRepairLikeTheModel) {
+  struct BlockSize {
+    explicit BlockSize(size_t bytes) { SetCopyBlockSize(bytes); }
+    ~BlockSize() { SetCopyBlockSize(kDefaultCopyBlockSize); }
+  };
+  MismatchReport report;
+  for (size_t bytes : {6, 7, 11, 64, 1000}) {
+    BlockSize block_size(bytes);
+    for (uint32_t seed = 1; seed <= 400; ++seed) {
+      const testing::GeneratedCase generated = testing::GenerateCase(seed);
+      if (!report.Check(MatchesModel(generated.file, generated.settings),
+                        "block " + std::to_string(bytes) + " seed " + std::to_string(seed))) {
+        return;
+      }
     }
   }
 }

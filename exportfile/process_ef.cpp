@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "exportfile/export_file.h"
+#include "exportfile/record_copier.h"
 #include "exportfile/repair.h"
 #include "platform/file_functions.h"
 #include "platform/window.h"
@@ -13,11 +14,9 @@ namespace qef {
 
 namespace {
 
-constexpr size_t kChunkSize = 64 * 1024;
 // How many temporary names are tried before creating the copy is given up.
 constexpr int kTemporaryNameTries = 100;
 
-enum class CopyResult { kDone, kReadError, kWriteError };
 enum class FileResult { kCompleted, kFailed, kCancelled };
 
 void Warn(WinProgress& oWin, const std::string& text) { WarningBox(&oWin, "Error", text).Show(); }
@@ -30,105 +29,6 @@ FHandle CreateTemporary(const std::string& output, std::string& temporary) {
     if (handle != F_ERROR) return handle;
   }
   return F_ERROR;
-}
-
-// Copies the records of one file. Holds one record at a time, and streams every body but a
-// module name's in chunks, so memory does not grow with the file.
-class RecordCopier {
- public:
-  RecordCopier(FHandle input, FHandle output, int64_t input_size, const CharacterMap& map,
-               ModuleNameList& module_names)
-      : input_(input),
-        output_(output),
-        input_size_(input_size),
-        map_(map),
-        module_names_(module_names),
-        chunk_(kChunkSize) {}
-
-  CopyResult CopyRecord() {
-    RecordHeader header;
-    header.stored = FRead(input_, header.raw, kRecordHeaderSize);
-    if (FError() != 0) return CopyResult::kReadError;
-    if (!Write(header.raw, header.stored)) return CopyResult::kWriteError;
-    if (header.IsFragment()) return CopyResult::kDone;
-
-    uint32_t length = header.Length();
-    if (length > static_cast<uint64_t>(input_size_)) return CopyRest();
-
-    uint16_t type = header.Type();
-    if (type == AEF_REC_MODNAME) return CopyModuleName(length);
-    return CopyBody(length, IsNameRecord(type));
-  }
-
- private:
-  bool Write(const void* data, size_t size) { return FWrite(output_, data, size) == size; }
-
-  // Reads up to `size` body bytes; a body cut short by the end of the file is filled with spaces.
-  bool ReadBody(char* data, size_t size) {
-    size_t got = reading_ ? FRead(input_, data, size) : 0;
-    if (FError() != 0) return false;
-    if (got < size) {
-      std::fill(data + got, data + size, ' ');
-      reading_ = false;
-    }
-    return true;
-  }
-
-  CopyResult CopyBody(uint32_t length, bool replace) {
-    reading_ = true;
-    for (uint32_t left = length; left > 0;) {
-      size_t size = std::min<size_t>(left, chunk_.size());
-      if (!ReadBody(chunk_.data(), size)) return CopyResult::kReadError;
-      if (replace) map_.Apply(chunk_.data(), size);
-      if (!Write(chunk_.data(), size)) return CopyResult::kWriteError;
-      left -= static_cast<uint32_t>(size);
-    }
-    return CopyResult::kDone;
-  }
-
-  CopyResult CopyModuleName(uint32_t length) {
-    reading_ = true;
-    body_.resize(length);
-    if (!ReadBody(body_.data(), length)) return CopyResult::kReadError;
-    map_.Apply(body_);
-    module_names_.MakeDistinctAndAdd(body_);
-    return Write(body_.data(), body_.size()) ? CopyResult::kDone : CopyResult::kWriteError;
-  }
-
-  // A length longer than the whole file: the rest goes out as it stands and reading stops.
-  CopyResult CopyRest() {
-    while (true) {
-      size_t got = FRead(input_, chunk_.data(), chunk_.size());
-      if (FError() != 0) return CopyResult::kReadError;
-      if (!Write(chunk_.data(), got)) return CopyResult::kWriteError;
-      if (got < chunk_.size()) return CopyResult::kDone;
-    }
-  }
-
-  FHandle input_;
-  FHandle output_;
-  int64_t input_size_;
-  const CharacterMap& map_;
-  ModuleNameList& module_names_;
-  std::vector<char> chunk_;
-  std::string body_;
-  bool reading_ = true;
-};
-
-// The record loop: progress and pending window events once per record, until the end of the
-// input or Cancel.
-CopyResult CopyRecords(FHandle input, FHandle output, int64_t size, const CharacterMap& map,
-                       ModuleNameList& module_names, WinProgress& oWin) {
-  RecordCopier copier(input, output, size, map, module_names);
-  while (!FEof(input) && !oWin.lAbort) {
-    int64_t offset = FSeek(input, 0, 1);
-    oWin.Progress().Position(static_cast<int>(offset * 100 / size));
-    ApplicationExec(1);
-    CopyResult result = copier.CopyRecord();
-    if (result != CopyResult::kDone) return result;
-    if (FEof(input)) break;
-  }
-  return CopyResult::kDone;
 }
 
 class RepairRun {
@@ -182,7 +82,7 @@ class RepairRun {
     oWin_.Progress().Range(Range(1, 100));
 
     FSeek(input, 0, 0);
-    CopyResult result = CopyRecords(input, copy, size, map_, module_names_, oWin_);
+    CopyResult result = RecordCopier(input, copy, size, map_, module_names_, oWin_).Run();
     FClose(input);
     bool written_out = FClose(copy);
 

@@ -69,15 +69,14 @@ std::string DefaultSettingsPath() {
       explicit_path && *explicit_path) {
     return explicit_path;
   }
-  std::string base;
+  std::string path = ".";
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
+    path = std::string(xdg);
   } else if (const char* home = std::getenv("HOME"); home && *home) {
-    base = std::string(home) + "/.config";
-  } else {
-    base = ".";
+    path = std::string(home) + "/.config";
   }
-  return base + "/quillon/exportfix.ini";
+  path += "/quillon/exportfix.ini";
+  return path;
 }
 
 }  // namespace qef

@@ -1,0 +1,544 @@
+// repair_bench: times the repair run on generated export files against a plain block copy of
+// the same files, and measures the repair's peak memory at two file sizes.
+//
+//   repair_bench [--size-mib N] [--runs N] [--dir PATH] [--keep]
+//
+// Every measured run happens in a forked child, so its peak resident set (ru_maxrss from wait4)
+// belongs to that run alone and the parent's state cannot leak from one run into the next.
+// The files stay in the page cache: the figures compare processing cost, not disk speed.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exportfile/process_ef.h"
+#include "exportfile/repair.h"
+#include "platform/headless/headless_settings.h"
+#include "platform/headless/headless_ui.h"
+#include "platform/posix/posix_file_system.h"
+#include "platform/runtime.h"
+#include "progress/win_progress.h"
+
+namespace qef {
+namespace {
+
+constexpr size_t kCopyBlockSize = 1 << 20;
+constexpr size_t kWriterBufferSize = 1 << 20;
+constexpr uint64_t kMiB = 1 << 20;
+constexpr int kSameNameModules = 100000;
+constexpr int kDistinctNameModules = 1000000;
+constexpr double kRatioTarget = 1.5;
+constexpr double kSameNameTargetSeconds = 1.0;
+
+[[noreturn]] void Die(const std::string& what) {
+  std::fprintf(stderr, "repair_bench: %s: %s\n", what.c_str(), std::strerror(errno));
+  std::exit(1);
+}
+
+// Writes records to a new file through one buffer, counting what it wrote.
+class RecordFileWriter {
+ public:
+  explicit RecordFileWriter(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) Die("cannot create " + path);
+    buffer_.reserve(kWriterBufferSize + 64 * 1024);
+  }
+  ~RecordFileWriter() { Close(); }
+
+  void Record(uint16_t type, std::string_view body) {
+    char header[6] = {static_cast<char>(type & 0xFF), static_cast<char>(type >> 8)};
+    for (int i = 0; i < 4; ++i) header[2 + i] = static_cast<char>(body.size() >> (8 * i) & 0xFF);
+    buffer_.append(header, sizeof header);
+    buffer_.append(body);
+    bytes_ += sizeof header + body.size();
+    ++records_;
+    if (buffer_.size() >= kWriterBufferSize) Flush();
+  }
+  void Record32(uint16_t type, uint32_t value) {
+    char body[4];
+    for (int i = 0; i < 4; ++i) body[i] = static_cast<char>(value >> (8 * i) & 0xFF);
+    Record(type, std::string_view(body, sizeof body));
+  }
+
+  void Close() {
+    if (fd_ < 0) return;
+    Flush();
+    if (::close(fd_) != 0) Die("cannot write " + path_);
+    fd_ = -1;
+    std::string().swap(buffer_);  // the forked runs should not inherit it
+  }
+
+  uint64_t bytes() const { return bytes_; }
+  uint64_t records() const { return records_; }
+
+ private:
+  void Flush() {
+    size_t done = 0;
+    while (done < buffer_.size()) {
+      ssize_t put = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put < 0) Die("cannot write " + path_);
+      done += static_cast<size_t>(put);
+    }
+    buffer_.clear();
+  }
+
+  std::string path_;
+  int fd_ = -1;
+  std::string buffer_;
+  uint64_t bytes_ = 0;
+  uint64_t records_ = 0;
+};
+
+struct GeneratedFile {
+  std::string path;
+  uint64_t bytes = 0;
+  uint64_t records = 0;
+  uint64_t modules = 0;
+};
+
+void WriteHeader(RecordFileWriter& w) {
+  w.Record(0x0001, std::string("\x80\x02\x19\x00", 4) + "CA-VO Export File" +
+                       std::string("\0\x01\x00\x00\x00", 5));
+  w.Record32(0x0006, 1087295400);
+}
+
+// Lines that entity sources are made of: plain CA-VO code with the characters the repair
+// treats as bad in names, which must pass through source bodies untouched.
+constexpr std::string_view kSourceLines[] = {
+    "\tLOCAL oServer AS DBServer\r\n",
+    "\toServer := DBServer{\"CUSTOMER.DBF\", DBSHARED}\r\n",
+    "\tIF oServer:Used\r\n",
+    "\t\toServer:GoTop()\r\n",
+    "\t\tDO WHILE !oServer:EoF\r\n",
+    "\t\t\tnTotal += oServer:FIELDGET(#AMOUNT)\r\n",
+    "\t\t\toServer:Skip(1)\r\n",
+    "\t\tENDDO\r\n",
+    "\tENDIF\r\n",
+    "\tSELF:oDCStatus:TextValue := \"Ready: \" + NTrim(nTotal)\r\n",
+    "\t// totals per customer <see report 12/a>\r\n",
+    "\tcPath := \"C:\\Data\\Invoices\\\" + cFile\r\n",
+    "\tRETURN SELF\r\n",
+    "\tLOCAL aItems := {} AS ARRAY\r\n",
+    "\tAAdd(aItems, {cName, nAmount, dDate})\r\n",
+    "\tASort(aItems,,, {|a, b| a[1] <= b[1]})\r\n",
+};
+
+// A module name for module number `n`: most are plain and unique, some carry bad characters,
+// and some pairs differ only in bad characters and letter case so they collide after repair.
+std::string ModuleName(uint64_t n) {
+  std::string number = std::to_string(n);
+  switch (n % 20) {
+    case 3:
+      return "Sales/Reports " + number;
+    case 7:
+      return "Report:" + number;
+    case 8:
+      return "report*" + std::to_string(n - 1);  // collides with the name before it
+    case 13:
+      return "Dialog <" + number + ">";
+    default:
+      return "Module" + number;
+  }
+}
+
+GeneratedFile GenerateLargeFile(const std::string& path, uint64_t target_bytes) {
+  std::mt19937 random(20240615);  // fixed seed: the same file on every run
+  auto uniform = [&random](uint32_t low, uint32_t high) {
+    return std::uniform_int_distribution<uint32_t>(low, high)(random);
+  };
+  RecordFileWriter w(path);
+  WriteHeader(w);
+  w.Record(0x0002, std::string("Bench: Large <App>") + '\0');
+  w.Record(0x0003, std::string("\x03\x00\x01\x00\x00\x00\x10\x00", 8));
+  w.Record(0x0004, std::string("C:\\CAVO25\\Apps\\Bench") + '\0');
+  w.Record(0x000F, "A generated application for timing the repair");
+
+  GeneratedFile file;
+  file.path = path;
+  std::string source;
+  std::string code;
+  uint32_t line = 1;
+  while (w.bytes() < target_bytes) {
+    w.Record(0x0020, ModuleName(file.modules) + '\0');
+    w.Record32(0x0023, 0);
+    w.Record(0x0024, "Generated module " + std::to_string(file.modules));
+    ++file.modules;
+    uint32_t entities = uniform(6, 16);
+    for (uint32_t e = 0; e < entities; ++e) {
+      std::string name = "Entity" + std::to_string(file.modules) + "_" + std::to_string(e);
+      w.Record(0x0040, name + '\0');
+      w.Record32(0x0044, uniform(1, 6));
+      w.Record32(0x0045, 0);
+      w.Record32(0x0048, 1087295400 + line);
+      w.Record32(0x0049, line);
+      w.Record(0x0051, std::string(1, '\x01'));
+      w.Record(0x0052, std::string(1, '\x00'));
+      w.Record(0x0046, std::string("\x00\x00\x00\x00\x10\x00\x00\x00", 8));
+
+      uint32_t source_size = uniform(1024, 6 * 1024);
+      source = "FUNCTION " + name + "() AS USUAL PASCAL\r\n";
+      while (source.size() < source_size) {
+        source += kSourceLines[uniform(0, std::size(kSourceLines) - 1)];
+      }
+      w.Record(0x0041, source);
+      line += 40;
+
+      // Compiled code now and then: opaque binary of a few KB.
+      if (uniform(0, 3) == 0) {
+        code.resize(uniform(512, 8 * 1024));
+        for (char& c : code) c = static_cast<char>(random() & 0xFF);
+        w.Record(0x0081, code);
+        w.Record32(0x0090, uniform(0, 40));
+      }
+    }
+  }
+  w.Record(0xFFFF, "");
+  w.Close();
+  file.bytes = w.bytes();
+  file.records = w.records();
+  return file;
+}
+
+GeneratedFile GenerateSameNameFile(const std::string& path) {
+  RecordFileWriter w(path);
+  WriteHeader(w);
+  const std::string body = std::string("Module:Name") + '\0';
+  for (int i = 0; i < kSameNameModules; ++i) w.Record(0x0020, body);
+  w.Record(0xFFFF, "");
+  w.Close();
+  return {path, w.bytes(), w.records(), static_cast<uint64_t>(kSameNameModules)};
+}
+
+// Every module name distinct: the repair must remember each one, so this shows how its memory
+// grows with the number of modules rather than with the size of the file.
+GeneratedFile GenerateDistinctNameFile(const std::string& path) {
+  RecordFileWriter w(path);
+  WriteHeader(w);
+  char name[32];
+  for (int i = 0; i < kDistinctNameModules; ++i) {
+    int length = std::snprintf(name, sizeof name, "Module:%07d", i);
+    w.Record(0x0020, std::string_view(name, static_cast<size_t>(length) + 1));  // with its zero
+  }
+  w.Record(0xFFFF, "");
+  w.Close();
+  return {path, w.bytes(), w.records(), static_cast<uint64_t>(kDistinctNameModules)};
+}
+
+// What a forked run reports back to the parent through a pipe.
+struct ChildReport {
+  double seconds = 0;
+  uint32_t completed = 0;
+  uint32_t boxes = 0;
+};
+
+struct RunResult {
+  ChildReport report;
+  double max_rss_mib = 0;
+  bool ok = false;
+};
+
+template <typename Body>
+RunResult RunInChild(Body body) {
+  int fds[2];
+  if (::pipe(fds) != 0) Die("pipe");
+  std::fflush(nullptr);
+  pid_t pid = ::fork();
+  if (pid < 0) Die("fork");
+  if (pid == 0) {
+    ::close(fds[0]);
+    ChildReport report = body();
+    bool sent = ::write(fds[1], &report, sizeof report) == static_cast<ssize_t>(sizeof report);
+    ::_exit(sent ? 0 : 1);
+  }
+  ::close(fds[1]);
+  RunResult result;
+  ssize_t got = ::read(fds[0], &result.report, sizeof result.report);
+  ::close(fds[0]);
+  int status = 0;
+  struct rusage usage {};
+  if (::wait4(pid, &status, 0, &usage) < 0) Die("wait4");
+  result.max_rss_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;  // KiB on Linux
+  result.ok = got == static_cast<ssize_t>(sizeof result.report) && WIFEXITED(status) &&
+              WEXITSTATUS(status) == 0;
+  return result;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// A user interface that draws nothing and records nothing, for telling the repair's own cost
+// from that of the headless test instrument, which formats a log line per update even with its
+// log turned off.
+class SilentPeer : public WindowPeer {
+ public:
+  void SetCaption(const std::string&) override {}
+  void Show() override {}
+  void SetIcon(const ResourceID&, bool) override {}
+  void SetControlText(int, const std::string&) override {}
+  void SetControlFont(int, const Font&) override {}
+  void SetProgressRange(int, int, int) override {}
+  void SetProgressPosition(int, int) override {}
+  bool OpenAnimation(int, const ResourceID&) override { return true; }
+  void PlayAnimation(int) override {}
+};
+
+class SilentUi : public UserInterface {
+ public:
+  int ShowMessageBox(Window*, const std::string&, const std::string&, uint32_t) override {
+    ++boxes;
+    return BOXREPLYOK;
+  }
+  std::unique_ptr<WindowPeer> CreateDialog(Window&, const ResourceID&, bool) override {
+    return std::make_unique<SilentPeer>();
+  }
+  void ProcessPendingEvents() override {}
+  uint32_t boxes = 0;
+};
+
+enum class UiKind { kHeadless, kSilent };
+
+// The repair run as efx runs it, with the real file system, no stored settings and a user
+// interface that shows nothing.
+ChildReport Repair(const std::string& input, UiKind kind) {
+  PosixFileSystem files;
+  HeadlessSettings settings;
+  HeadlessUi headless;
+  headless.logging = false;
+  SilentUi silent;
+  UserInterface& ui = kind == UiKind::kHeadless ? static_cast<UserInterface&>(headless) : silent;
+  ScopedRuntime runtime(files, settings, ui);
+  WinProgress oWin;
+  oWin.Show();
+  auto start = std::chrono::steady_clock::now();
+  uint32_t completed = ProcessEF({input}, oWin);
+  ChildReport report;
+  report.seconds = Seconds(start);
+  report.completed = completed;
+  report.boxes = static_cast<uint32_t>(headless.boxes.size()) + silent.boxes;
+  return report;
+}
+
+ChildReport PlainCopy(const std::string& input, const std::string& output) {
+  auto start = std::chrono::steady_clock::now();
+  int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+  int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (in < 0 || out < 0) return {};
+  std::vector<char> block(kCopyBlockSize);
+  bool ok = true;
+  while (ok) {
+    ssize_t got = ::read(in, block.data(), block.size());
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    ok = ::write(out, block.data(), static_cast<size_t>(got)) == got;
+  }
+  ::close(in);
+  ok = ::close(out) == 0 && ok;
+  ChildReport report;
+  report.seconds = Seconds(start);
+  report.completed = ok ? 1 : 0;
+  return report;
+}
+
+int64_t FileSize(const std::string& path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
+// The figures of one kind of run over several runs: the best time, the largest peak memory.
+struct Measurement {
+  double best_seconds = 1e300;
+  double max_rss_mib = 0;
+  int64_t output_size = -1;
+  bool ok = true;
+
+  // Runs `body` once in a child, checks that it wrote `output` at `expected_size` bytes, and
+  // removes the output so the next run starts without it.
+  template <typename Body>
+  void Run(const std::string& output, int64_t expected_size, Body body) {
+    RunResult run = RunInChild(body);
+    output_size = FileSize(output);
+    ::unlink(output.c_str());
+    bool done = run.ok && run.report.completed == 1 && run.report.boxes == 0 &&
+                output_size == expected_size;
+    ok = ok && done;
+    if (done) best_seconds = std::min(best_seconds, run.report.seconds);
+    max_rss_mib = std::max(max_rss_mib, run.max_rss_mib);
+  }
+};
+
+struct FileFigures {
+  Measurement copy;
+  Measurement repair;
+  Measurement repair_silent;
+};
+
+FileFigures MeasureFile(const GeneratedFile& file, int runs) {
+  const std::string repaired = OutputName(file.path, "/");
+  const std::string copied = file.path + ".copy";
+  const auto size = static_cast<int64_t>(file.bytes);
+  FileFigures figures;
+  // Alternating keeps the kinds under the same conditions (page cache, writeback) as far as can be.
+  for (int i = 0; i < runs; ++i) {
+    figures.copy.Run(copied, size, [&] { return PlainCopy(file.path, copied); });
+    figures.repair.Run(repaired, size, [&] { return Repair(file.path, UiKind::kHeadless); });
+    figures.repair_silent.Run(repaired, size, [&] { return Repair(file.path, UiKind::kSilent); });
+  }
+  return figures;
+}
+
+void PrintRun(const char* what, const Measurement& m, uint64_t bytes) {
+  double mib_per_s = static_cast<double>(bytes) / static_cast<double>(kMiB) / m.best_seconds;
+  std::printf("    %-28s %8.3f s  %7.0f MiB/s   peak RSS %6.1f MiB   output %lld bytes%s\n", what,
+              m.best_seconds, mib_per_s, m.max_rss_mib, static_cast<long long>(m.output_size),
+              m.ok ? " (same size: ok)" : " (FAILED or size differs)");
+}
+
+void PrintFile(const char* title, const GeneratedFile& file) {
+  std::printf("\n%s\n    %llu bytes (%.1f MiB), %llu records, %llu module records\n", title,
+              static_cast<unsigned long long>(file.bytes),
+              static_cast<double>(file.bytes) / static_cast<double>(kMiB),
+              static_cast<unsigned long long>(file.records),
+              static_cast<unsigned long long>(file.modules));
+}
+
+struct Options {
+  uint64_t size_mib = 256;
+  int runs = 3;
+  std::string dir;
+  bool keep = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    bool has_value = i + 1 < argc;
+    if (arg == "--size-mib" && has_value) {
+      options.size_mib = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--runs" && has_value) {
+      options.runs = std::atoi(argv[++i]);
+    } else if (arg == "--dir" && has_value) {
+      options.dir = argv[++i];
+    } else if (arg == "--keep") {
+      options.keep = true;
+    } else {
+      return false;
+    }
+  }
+  return options.size_mib >= 4 && options.runs >= 1;
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fputs(
+        "Usage: repair_bench [--size-mib N] [--runs N] [--dir PATH] [--keep]\n"
+        "  --size-mib N  size of the large export file, at least 4 (default 256); peak memory\n"
+        "                is also measured at a quarter of it\n"
+        "  --runs N      runs of each measurement, the best time counts (default 3)\n"
+        "  --dir PATH    where the temporary folder goes (default $TMPDIR or /tmp)\n"
+        "  --keep        keep the generated files\n",
+        stderr);
+    return 2;
+  }
+  if (options.dir.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    options.dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+  }
+  std::string folder_template = options.dir + "/repair_bench.XXXXXX";
+  if (::mkdtemp(folder_template.data()) == nullptr) Die("cannot create a folder in " + options.dir);
+  const std::string folder = folder_template;
+
+  std::printf("repair_bench: files in %s, best of %d runs, page cache warm\n", folder.c_str(),
+              options.runs);
+  std::fflush(stdout);
+
+  const uint64_t small_mib = std::max<uint64_t>(options.size_mib / 4, 1);
+  GeneratedFile small = GenerateLargeFile(folder + "/small.AEF", small_mib * kMiB);
+  GeneratedFile large = GenerateLargeFile(folder + "/large.AEF", options.size_mib * kMiB);
+  GeneratedFile same = GenerateSameNameFile(folder + "/same_name.MEF");
+  GeneratedFile distinct = GenerateDistinctNameFile(folder + "/distinct_names.MEF");
+
+  // What a forked child costs before it does anything: the floor under every peak figure.
+  RunResult idle = RunInChild([] { return ChildReport{0, 1, 0}; });
+
+  FileFigures small_figures = MeasureFile(small, options.runs);
+  FileFigures large_figures = MeasureFile(large, options.runs);
+  FileFigures same_figures = MeasureFile(same, options.runs);
+  FileFigures distinct_figures = MeasureFile(distinct, 1);
+
+  bool all_ok = true;
+  const std::pair<const GeneratedFile*, FileFigures*> sized[] = {{&small, &small_figures},
+                                                                 {&large, &large_figures}};
+  for (auto [file, figures] : sized) {
+    std::string title =
+        "(a) large export file, " + std::to_string((file->bytes + kMiB / 2) / kMiB) + " MiB";
+    PrintFile(title.c_str(), *file);
+    PrintRun("plain copy, 1 MiB blocks", figures->copy, file->bytes);
+    PrintRun("repair, HeadlessUi", figures->repair, file->bytes);
+    PrintRun("repair, silent UI", figures->repair_silent, file->bytes);
+    double ratio = figures->repair.best_seconds / figures->copy.best_seconds;
+    std::printf("    %-28s %8.2fx   target <= %.1fx: %s\n", "repair / copy", ratio, kRatioTarget,
+                ratio <= kRatioTarget ? "met" : "MISSED");
+    double silent_ratio = figures->repair_silent.best_seconds / figures->copy.best_seconds;
+    std::printf("    %-28s %8.2fx\n", "repair (silent UI) / copy", silent_ratio);
+    all_ok = all_ok && figures->copy.ok && figures->repair.ok && figures->repair_silent.ok;
+  }
+
+  PrintFile("(b) 100,000 module records all named \"Module:Name\"", same);
+  PrintRun("plain copy, 1 MiB blocks", same_figures.copy, same.bytes);
+  PrintRun("repair, HeadlessUi", same_figures.repair, same.bytes);
+  PrintRun("repair, silent UI", same_figures.repair_silent, same.bytes);
+  std::printf("    %-28s %8.3f s  target < %.0f s: %s\n", "repair time",
+              same_figures.repair.best_seconds, kSameNameTargetSeconds,
+              same_figures.repair.best_seconds < kSameNameTargetSeconds ? "met" : "MISSED");
+  all_ok =
+      all_ok && same_figures.copy.ok && same_figures.repair.ok && same_figures.repair_silent.ok;
+
+  std::printf("\npeak memory of the repair with HeadlessUi (ru_maxrss of its child):\n");
+  for (auto [file, figures] : sized) {
+    std::printf("    %6.1f MiB file: %6.1f MiB\n",
+                static_cast<double>(file->bytes) / static_cast<double>(kMiB),
+                figures->repair.max_rss_mib);
+  }
+  std::printf("    an idle forked child: %6.1f MiB (the floor under both)\n", idle.max_rss_mib);
+  std::printf(
+      "    for comparison, %d distinct module names in a %.1f MiB file: %.1f MiB (%.1f s)\n",
+      kDistinctNameModules, static_cast<double>(distinct.bytes) / static_cast<double>(kMiB),
+      distinct_figures.repair.max_rss_mib, distinct_figures.repair.best_seconds);
+  all_ok = all_ok && distinct_figures.repair.ok;
+
+  if (options.keep) {
+    std::printf("\nkept %s\n", folder.c_str());
+  } else {
+    for (const GeneratedFile* file : {&small, &large, &same, &distinct}) {
+      ::unlink(file->path.c_str());
+    }
+    ::rmdir(folder.c_str());
+  }
+  if (!all_ok) std::puts("\nSOME RUNS FAILED or wrote a copy of another size");
+  return all_ok ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace qef
+
+int main(int argc, char** argv) { return qef::Main(argc, argv); }

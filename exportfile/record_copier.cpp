@@ -1,0 +1,164 @@
+#include "exportfile/record_copier.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "exportfile/export_file.h"
+#include "exportfile/repair.h"
+#include "platform/window.h"
+#include "progress/win_progress.h"
+
+namespace qef {
+
+namespace {
+size_t block_size = kDefaultCopyBlockSize;
+}  // namespace
+
+void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
+
+RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
+                           const CharacterMap& map, ModuleNameList& module_names, WinProgress& oWin)
+    : input_(input),
+      output_(output),
+      input_size_(input_size),
+      map_(map),
+      module_names_(module_names),
+      oWin_(oWin),
+      buffer_(block_size) {}
+
+bool RecordCopier::Flush() {
+  size_t pending = next_ - written_;
+  if (pending == 0) return true;
+  if (FWrite(output_, buffer_.data() + written_, pending) != pending) write_failed_ = true;
+  written_ = next_;
+  return !write_failed_;
+}
+
+CopyResult RecordCopier::Failure() const {
+  return read_failed_    ? CopyResult::kReadError
+         : write_failed_ ? CopyResult::kWriteError
+                         : CopyResult::kDone;
+}
+
+bool RecordCopier::Ensure(size_t count) {
+  if (filled_ - next_ >= count) return true;
+  // Everything before next_ is copied: keep only the unread rest, at the start.
+  if (!Flush()) return false;
+  std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
+  buffer_offset_ += static_cast<int64_t>(next_);
+  filled_ -= next_;
+  next_ = written_ = 0;
+  while (filled_ < count && !input_ended_) {
+    size_t wanted = buffer_.size() - filled_;
+    size_t got = FRead(input_, buffer_.data() + filled_, wanted);
+    if (FError() != 0) {
+      read_failed_ = true;
+      return false;
+    }
+    filled_ += got;
+    if (got < wanted) input_ended_ = true;
+  }
+  return filled_ >= count;
+}
+
+CopyResult RecordCopier::Run() {
+  while (!oWin_.lAbort) {
+    if (!Ensure(1)) {
+      if (Failure() != CopyResult::kDone) return Failure();
+      break;
+    }
+    int64_t offset = buffer_offset_ + static_cast<int64_t>(next_);
+    oWin_.Progress().Position(static_cast<int>(offset * 100 / input_size_));
+    ApplicationExec(1);
+    CopyResult result = CopyRecord();
+    if (result != CopyResult::kDone) return result;
+  }
+  return Flush() ? CopyResult::kDone : CopyResult::kWriteError;
+}
+
+CopyResult RecordCopier::CopyRecord() {
+  if (!Ensure(kRecordHeaderSize)) {
+    if (Failure() != CopyResult::kDone) return Failure();
+    next_ = filled_;  // a trailing fragment goes out as it stands
+    return CopyResult::kDone;
+  }
+  RecordHeader header;
+  std::memcpy(header.raw, buffer_.data() + next_, kRecordHeaderSize);
+  header.stored = kRecordHeaderSize;
+  uint32_t length = header.Length();
+  if (length > static_cast<uint64_t>(input_size_)) return CopyRest();
+  next_ += kRecordHeaderSize;
+  if (header.Type() == AEF_REC_MODNAME) return CopyModuleName(length);
+  return CopyBody(length, IsNameRecord(header.Type()));
+}
+
+CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
+  for (size_t left = length; left > 0;) {
+    if (next_ == filled_) {
+      if (!Ensure(1)) {
+        if (Failure() != CopyResult::kDone) return Failure();
+        // A body cut short by the end of the file is completed with spaces.
+        while (left > 0) {
+          size_t size = std::min(left, buffer_.size());
+          std::fill_n(buffer_.data(), size, ' ');
+          if (replace) map_.Apply(buffer_.data(), size);
+          if (FWrite(output_, buffer_.data(), size) != size) return CopyResult::kWriteError;
+          left -= size;
+        }
+        return CopyResult::kDone;
+      }
+    }
+    size_t size = std::min(left, filled_ - next_);
+    if (replace) map_.Apply(buffer_.data() + next_, size);
+    next_ += size;
+    left -= size;
+  }
+  return CopyResult::kDone;
+}
+
+CopyResult RecordCopier::CopyModuleName(uint32_t length) {
+  if (length <= buffer_.size()) {
+    if (!Ensure(length)) {
+      if (Failure() != CopyResult::kDone) return Failure();
+      // Cut short by the end of the file: the buffer holds the rest at its start.
+      std::fill(buffer_.data() + filled_, buffer_.data() + length, ' ');
+      filled_ = length;
+    }
+    std::string body(buffer_.data() + next_, length);
+    map_.Apply(body);
+    module_names_.MakeDistinctAndAdd(body);
+    std::memcpy(buffer_.data() + next_, body.data(), length);
+    next_ += length;
+    return CopyResult::kDone;
+  }
+  // Longer than a block: gathered in memory of its own (never more than the file's size).
+  if (!Flush()) return CopyResult::kWriteError;
+  large_body_.assign(length, ' ');
+  size_t buffered = filled_ - next_;  // all of it: the body is longer than the buffer
+  std::memcpy(large_body_.data(), buffer_.data() + next_, buffered);
+  size_t got = FRead(input_, large_body_.data() + buffered, length - buffered);
+  if (FError() != 0) return CopyResult::kReadError;
+  if (got < length - buffered) input_ended_ = true;
+  buffer_offset_ += static_cast<int64_t>(filled_ + got);
+  filled_ = next_ = written_ = 0;
+  map_.Apply(large_body_);
+  module_names_.MakeDistinctAndAdd(large_body_);
+  if (FWrite(output_, large_body_.data(), length) != length) return CopyResult::kWriteError;
+  return CopyResult::kDone;
+}
+
+// A length longer than the whole file: the rest goes out as it stands and reading stops.
+CopyResult RecordCopier::CopyRest() {
+  next_ = filled_;
+  if (!Flush()) return CopyResult::kWriteError;
+  while (!input_ended_) {
+    size_t got = FRead(input_, buffer_.data(), buffer_.size());
+    if (FError() != 0) return CopyResult::kReadError;
+    if (FWrite(output_, buffer_.data(), got) != got) return CopyResult::kWriteError;
+    if (got < buffer_.size()) input_ended_ = true;
+  }
+  next_ = written_ = filled_ = 0;
+  return CopyResult::kDone;
+}
+
+}  // namespace qef

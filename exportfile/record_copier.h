@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_functions.h"
+
+namespace qef {
+
+class CharacterMap;
+class ModuleNameList;
+class WinProgress;
+
+enum class CopyResult { kDone, kReadError, kWriteError };
+
+// The size of the blocks the copier reads and writes. Tests make it small, so that records
+// straddle blocks.
+inline constexpr size_t kDefaultCopyBlockSize = 1 << 19;
+void SetCopyBlockSize(size_t bytes);
+
+// The record loop of the repair: copies an export file from its start to its end, record by
+// record, repairing the bodies of the name records, with the window's progress and pending
+// events once per record, until the end of the input or Cancel.
+//
+// The input is read in large blocks into one buffer; name bodies are repaired in place there
+// and the block is written from the same memory, so no byte is copied inside the program. Only
+// a module name must lie whole in memory (it is compared with the earlier ones); every other
+// body streams through the buffer, so memory does not grow with the file.
+class RecordCopier {
+ public:
+  RecordCopier(FHandle input, FHandle output, int64_t input_size, const CharacterMap& map,
+               ModuleNameList& module_names, WinProgress& oWin);
+  CopyResult Run();
+
+ private:
+  CopyResult CopyRecord();
+  CopyResult CopyBody(uint32_t length, bool replace);
+  CopyResult CopyModuleName(uint32_t length);
+  CopyResult CopyRest();
+  // Makes at least `count` unread bytes lie in the buffer, reading more when needed; false when
+  // the input ends first (what there is then lies at the start of the buffer).
+  bool Ensure(size_t count);
+  // Writes what is read and not yet written.
+  bool Flush();
+  // What went wrong in Ensure or Flush, kDone when nothing did.
+  CopyResult Failure() const;
+
+  FHandle input_;
+  FHandle output_;
+  int64_t input_size_;
+  const CharacterMap& map_;
+  ModuleNameList& module_names_;
+  WinProgress& oWin_;
+
+  std::vector<char> buffer_;
+  int64_t buffer_offset_ = 0;  // the input offset of buffer_[0]
+  size_t filled_ = 0;          // bytes of the input in the buffer
+  size_t next_ = 0;            // the first byte not yet copied
+  size_t written_ = 0;         // the first byte not yet written out
+  bool input_ended_ = false;
+  bool read_failed_ = false;
+  bool write_failed_ = false;
+  std::string large_body_;  // a module name too long for the buffer
+};
+
+}  // namespace qef
