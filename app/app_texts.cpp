@@ -8,4 +8,8 @@ std::string CountSentence(uint32_t fixed) {
   return std::to_string(fixed) + " .FIX files were successfully written.";
 }
 
+std::string FinalMessage(uint32_t fixed) {
+  return "Finished!\r\n\r\n" + CountSentence(fixed) + "\r\n\r\n" + kClosingLine;
+}
+
 }  // namespace qef

@@ -1,22 +1,24 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace qef {
 
-// An interned, case-insensitive name. Two symbols are the same when their names match without
-// regard to the case of ASCII letters.
+// An interned, case-insensitive name, compared by identity. The null symbol has id 0 and an
+// empty name.
 class Symbol {
  public:
   Symbol() = default;
   explicit Symbol(std::string_view name);
-  const std::string& name() const { return name_; }
-  bool empty() const { return name_.empty(); }
-  friend bool operator==(const Symbol& a, const Symbol& b) { return a.name_ == b.name_; }
+  const std::string& name() const;
+  uint32_t id() const { return id_; }
+  bool empty() const { return id_ == 0; }
+  friend bool operator==(const Symbol& a, const Symbol& b) { return a.id_ == b.id_; }
 
  private:
-  std::string name_;  // upper case
+  uint32_t id_ = 0;
 };
 
 }  // namespace qef

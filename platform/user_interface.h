@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace qef {
 
@@ -26,6 +28,21 @@ inline constexpr uint32_t MB_ICONINFORMATION = 0x40;
 // The window library's reply codes of a text box (not the Windows dialog results).
 inline constexpr int BOXREPLYOK = 4;
 inline constexpr int BOXREPLYCANCEL = 3;
+
+// Open-file dialog options, as Windows numbers them.
+inline constexpr uint32_t OFN_HIDEREADONLY = 0x00000004;
+inline constexpr uint32_t OFN_ALLOWMULTISELECT = 0x00000200;
+
+// What an open-file dialog is to show.
+struct OpenDialogRequest {
+  Window* owner = nullptr;
+  std::string caption;
+  std::string initial_file_name;
+  uint32_t options = 0;
+  std::vector<std::string> patterns;      // "*.AEF;*.MEF"
+  std::vector<std::string> descriptions;  // "Export Files"
+  int filter_index = 1;                   // counted from 1
+};
 
 // A window event: the message number and its two parameters.
 struct Event {
@@ -66,6 +83,11 @@ class UserInterface {
   virtual std::unique_ptr<WindowPeer> CreateDialog(Window& window,
                                                    const ResourceID& dialog_template,
                                                    bool modal) = 0;
+  // A modal open-file dialog: the full paths chosen, in the dialog's order, or nothing when
+  // the user cancelled. An interface without one (a command-line tool's) always cancels.
+  virtual std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest&) {
+    return std::nullopt;
+  }
   // Runs every pending window event, then returns without waiting.
   virtual void ProcessPendingEvents() = 0;
 };

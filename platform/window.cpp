@@ -96,6 +96,17 @@ void AnimationControl::Play() {
 
 int TextBox::Show() { return Ui().ShowMessageBox(owner_, caption_, text_, type_); }
 
+bool OpenDialog::Show() {
+  auto chosen = Ui().ShowOpenDialog(request_);
+  chosen_ = chosen.value_or(std::vector<std::string>());
+  return chosen.has_value() && !chosen_.empty();
+}
+
+std::variant<std::string, std::vector<std::string>> OpenDialog::FileName() const {
+  if (chosen_.size() == 1) return chosen_[0];
+  return chosen_;
+}
+
 void ApplicationExec(int /*mode*/) { Ui().ProcessPendingEvents(); }
 
 }  // namespace qef

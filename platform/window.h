@@ -8,7 +8,9 @@
 #include <memory>
 #include <string>
 #include <variant>
+#include <vector>
 
+#include "platform/object.h"
 #include "platform/symbol.h"
 #include "platform/user_interface.h"
 
@@ -98,7 +100,7 @@ class Icon {
   ResourceID resource_;
 };
 
-class Window {
+class Window : public Object {
  public:
   explicit Window(Window* owner = nullptr) : owner_(owner) {}
   virtual ~Window();
@@ -248,6 +250,33 @@ class InfoBox : public TextBox {
  public:
   InfoBox(Window* owner, std::string caption, std::string text)
       : TextBox(owner, std::move(caption), std::move(text), MB_ICONINFORMATION | MB_OK) {}
+};
+
+// The modal open-file dialog of the window library.
+class OpenDialog {
+ public:
+  OpenDialog(Window* owner, std::string initial_file_name) {
+    request_.owner = owner;
+    request_.initial_file_name = std::move(initial_file_name);
+  }
+  void Caption(const std::string& text) { request_.caption = text; }
+  // Switches one open-file option on.
+  void SetStyle(uint32_t option) { request_.options |= option; }
+  void SetFilter(std::vector<std::string> patterns, std::vector<std::string> descriptions,
+                 int index) {
+    request_.patterns = std::move(patterns);
+    request_.descriptions = std::move(descriptions);
+    request_.filter_index = index;
+  }
+  // Blocks until the user confirms or cancels; true when files were chosen.
+  bool Show();
+  // One path when one file was chosen, else the array of paths in the dialog's order.
+  std::variant<std::string, std::vector<std::string>> FileName() const;
+  const OpenDialogRequest& Request() const { return request_; }
+
+ private:
+  OpenDialogRequest request_;
+  std::vector<std::string> chosen_;
 };
 
 // With mode 1, runs every pending window event and returns at once.

@@ -50,6 +50,7 @@ void HeadlessWindowPeer::SetProgressRange(int id, int low, int high) {
 }
 
 void HeadlessWindowPeer::SetProgressPosition(int id, int position) {
+  if (!ui_.logging) return;  // called once per record: keep long runs cheap
   Log("Position " + std::to_string(id) + "=" + std::to_string(position));
 }
 
@@ -94,6 +95,18 @@ int HeadlessUi::ShowMessageBox(Window* owner, const std::string& caption, const 
   return reply;
 }
 
+std::optional<std::vector<std::string>> HeadlessUi::ShowOpenDialog(
+    const OpenDialogRequest& request) {
+  open_dialogs.push_back(request);
+  if (logging) log.push_back("OpenDialog " + request.caption);
+  std::optional<std::vector<std::string>> answer;
+  if (!file_answers_.empty()) {
+    answer = std::move(file_answers_.front());
+    file_answers_.pop_front();
+  }
+  return answer;
+}
+
 std::unique_ptr<WindowPeer> HeadlessUi::CreateDialog(Window& window,
                                                      const ResourceID& dialog_template,
                                                      bool modal) {
@@ -107,6 +120,7 @@ std::unique_ptr<WindowPeer> HeadlessUi::CreateDialog(Window& window,
 void HeadlessUi::ProcessPendingEvents() {
   ++exec_calls;
   if (logging) log.push_back("Exec");
+  if (scheduled_.empty()) return;  // called once per record: keep long runs cheap
   auto [first, last] = scheduled_.equal_range(exec_calls);
   std::vector<Event> due;
   for (auto it = first; it != last; ++it) due.push_back(it->second);

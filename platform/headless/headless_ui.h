@@ -73,6 +73,7 @@ class HeadlessUi : public UserInterface {
                      uint32_t type) override;
   std::unique_ptr<WindowPeer> CreateDialog(Window& window, const ResourceID& dialog_template,
                                            bool modal) override;
+  std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest& request) override;
   void ProcessPendingEvents() override;
 
   // Delivers the event to the newest dialog during the n-th call of ProcessPendingEvents
@@ -80,10 +81,16 @@ class HeadlessUi : public UserInterface {
   void ScheduleEvent(long call, Event event) { scheduled_.emplace(call, event); }
   // Replies for the next boxes, in order; a box without a scripted reply answers OK.
   void QueueReply(int reply) { replies_.push_back(reply); }
+  // The answer of the next open dialogs, in order: the paths chosen, or nothing for Cancel.
+  // A dialog without a scripted answer is cancelled.
+  void QueueFiles(std::optional<std::vector<std::string>> files) {
+    file_answers_.push_back(std::move(files));
+  }
 
   HeadlessWindowPeer* NewestDialog() const { return dialogs_.empty() ? nullptr : dialogs_.back(); }
 
   std::vector<BoxCall> boxes;
+  std::vector<OpenDialogRequest> open_dialogs;
   // One line per thing shown, in order: "Caption=...", "Show", "Text 103=...", "Range 101=1..100",
   // "Position 101=0", "Exec" ...
   std::vector<std::string> log;
@@ -96,6 +103,7 @@ class HeadlessUi : public UserInterface {
   std::vector<HeadlessWindowPeer*> dialogs_;
   std::multimap<long, Event> scheduled_;
   std::deque<int> replies_;
+  std::deque<std::optional<std::vector<std::string>>> file_answers_;
 };
 
 }  // namespace qef

@@ -1,0 +1,25 @@
+// exportfix on POSIX systems: the main flow in the terminal.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/program.h"
+#include "app/program_symbols.h"
+#include "platform/backends.h"
+#include "platform/console.h"
+#include "platform/posix/posix_terminal_ui.h"
+
+int main() {
+  auto files = qef::MakeSystemFileSystem();
+  auto settings = qef::MakeSystemSettings();
+  bool interactive = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
+  qef::PosixTerminalUi ui(STDIN_FILENO, stdout, interactive, qef::InstallInterruptFlag());
+  qef::Program program =
+      qef::ExportFixProgram([](int type, int id) -> std::optional<std::string_view> {
+        if (type == qef::kSymbolTableResourceType && id == qef::kSymbolTableResourceId) {
+          return qef::ProgramSymbolTable();
+        }
+        return std::nullopt;
+      });
+  return qef::RunProgram(program, *files, *settings, ui);
+}

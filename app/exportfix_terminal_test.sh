@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Drives the real exportfix in a terminal (tmux): confirms the intro box, chooses two sample
+# files in the file picker, lets the run finish and reads the final box.
+# Usage: exportfix_terminal_test.sh EXPORTFIX MAKE_SAMPLES
+set -euo pipefail
+exportfix=$(realpath "$1")
+make_samples=$(realpath "$2")
+export TERM=xterm-256color
+work=$(mktemp -d)
+session="qef-test-$$"
+socket="$work/tmux.socket"
+tmux_() { tmux -S "$socket" "$@"; }
+cleanup() {
+  tmux_ kill-server 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+"$make_samples" "$work" >/dev/null
+export EXPORTFIX_SETTINGS="$work/no-settings.ini"
+tmux_ new-session -d -s "$session" -x 100 -y 40 -c "$work" \
+  "'$exportfix'; echo \"exportfix ended: \$?\"; sleep 60"
+
+screen() { tmux_ capture-pane -p -t "$session"; }
+wait_for() {
+  for _ in $(seq 1 200); do
+    if screen | grep -qF -- "$1"; then return 0; fi
+    sleep 0.1
+  done
+  echo "timed out waiting for: $1"
+  echo "---- screen ----"
+  screen
+  exit 1
+}
+keys() { tmux_ send-keys -t "$session" "$@"; }
+
+wait_for "This program will replace invalid characters"
+wait_for "[> OK <]"
+keys Enter
+wait_for "Select Export Files to fix"
+wait_for "Invoice Manager.AEF"
+# The picker lists ../ first, then Clean.AEF, Helpers.MEF, Invoice Manager.AEF.
+keys Down Space Space
+wait_for "2 chosen"
+keys Enter
+wait_for "2 .FIX files were successfully written."
+wait_for "Quillon Export File Fix v1.1"
+[ -z "${SHOW_SCREEN:-}" ] || screen
+keys Enter
+wait_for "exportfix ended: 0"
+
+test -f "$work/Clean.fix" || { echo "Clean.fix missing"; exit 1; }
+test -f "$work/Helpers.fix" || { echo "Helpers.fix missing"; exit 1; }
+test ! -e "$work/Invoice Manager.fix" || { echo "an unchosen file was repaired"; exit 1; }
+cmp "$work/Clean.AEF" "$work/Clean.fix"
+if cmp -s "$work/Helpers.MEF" "$work/Helpers.fix"; then
+  echo "Helpers.fix was not repaired"
+  exit 1
+fi
+echo "exportfix in a terminal: intro, picker, run and final box as expected"

@@ -1,0 +1,34 @@
+#include "app/program.h"
+
+#include "app/app.h"
+#include "progress/win_progress.h"
+
+namespace qef {
+
+bool RegisterClasses(ClassRegistry& registry) {
+  auto start = [](Object& app) { static_cast<App&>(app).Start(); };
+  auto cancel = [](Object& window) { static_cast<WinProgress&>(window).PBCancel(); };
+  // Methods that take arguments are registered by name alone.
+  return registry.Register(Symbol("App"), [] { return std::make_unique<App>(); },
+                           {{Symbol("Start"), start}}) &&
+         registry.Register(Symbol("WinProgress"), [] { return std::make_unique<WinProgress>(); },
+                           {{Symbol("PBCancel"), cancel},
+                            {Symbol("Init"), nullptr},
+                            {Symbol("Progress"), nullptr},
+                            {Symbol("Task"), nullptr},
+                            {Symbol("Description"), nullptr},
+                            {Symbol("Dispatch"), nullptr},
+                            {Symbol("PostInit"), nullptr},
+                            {Symbol("PreInit"), nullptr}});
+}
+
+Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)> find_resource) {
+  Program program;
+  program.find_resource = std::move(find_resource);
+  program.register_classes = RegisterClasses;
+  // The window library's own procedures have nothing to prepare here, and the error system's
+  // two slots stay empty until the error system is installed.
+  return program;
+}
+
+}  // namespace qef

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/posix/file_picker.h"
+#include "platform/user_interface.h"
+
+namespace qef {
+
+class TerminalWindowPeer;
+class RawTerminal;
+
+// The exportfix program's user interface in a terminal. On a terminal it draws full screen: the
+// progress window at the top (spinner, description, bold task line, bar, Cancel button) and a
+// modal box or the file picker below it; Escape or Ctrl-C reach the progress window as its
+// cancel command, Enter presses its Cancel button. When standard input is not a terminal the
+// answers are read as lines, so the program can be scripted:
+//   - a box with OK and Cancel takes "ok" (or an empty line, "o", "y") or "cancel" ("c", "n");
+//     the end of the input cancels; a box with OK alone takes any line or the end;
+//   - the open dialog takes one path or pattern per line, up to an empty line or the end;
+//     patterns ("*.AEF") choose every matching file; none at all cancels.
+class PosixTerminalUi : public UserInterface {
+ public:
+  PosixTerminalUi(int input, std::FILE* out, bool interactive,
+                  volatile std::sig_atomic_t* interrupted);
+  ~PosixTerminalUi() override;
+
+  int ShowMessageBox(Window* owner, const std::string& caption, const std::string& text,
+                     uint32_t type) override;
+  std::unique_ptr<WindowPeer> CreateDialog(Window& window, const ResourceID& dialog_template,
+                                           bool modal) override;
+  std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest& request) override;
+  void ProcessPendingEvents() override;
+
+ private:
+  friend class TerminalWindowPeer;
+
+  void TakeTerminal();
+  // Reads one key, waiting at most `timeout_ms` (-1: without limit); kNone on a time-out.
+  Key ReadKey(int timeout_ms);
+  // Reads one line of scripted input; nothing at the end of the input.
+  std::optional<std::string> ReadLine();
+  // Draws the whole screen: the progress window, then `overlay` below it.
+  void Render(const std::vector<std::string>& overlay);
+  void RedrawIfDue();
+  std::vector<std::string> WindowLines() const;
+  std::vector<std::string> PickerLines(const FilePicker& picker) const;
+  int Width() const;
+  int Height() const;
+  void DeliverCancel(uint16_t id);
+
+  int input_;
+  std::FILE* out_;
+  bool interactive_;
+  volatile std::sig_atomic_t* interrupted_;
+  std::unique_ptr<RawTerminal> raw_;
+  std::vector<TerminalWindowPeer*> dialogs_;
+  std::vector<std::string> overlay_;
+  bool dirty_ = true;
+  std::chrono::steady_clock::time_point last_draw_;
+  unsigned frame_ = 0;
+  std::string pending_input_;
+  bool input_ended_ = false;
+};
+
+// The names and kinds of a folder's entries; nothing when it cannot be read.
+std::optional<std::vector<PickerEntry>> ListFolder(const std::string& folder);
+
+}  // namespace qef
