@@ -8,8 +8,6 @@ namespace {
 UserInterface& Ui() { return CurrentRuntime().ui(); }
 }  // namespace
 
-ModuleInstance _GetInst() { return 0; }
-
 Window::~Window() = default;
 
 void Window::Caption(const std::string& text) {

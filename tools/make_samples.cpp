@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -192,6 +193,19 @@ std::string Clean() {
   return w.bytes();
 }
 
+// A large export file of many small records, for runs long enough to watch and to cancel.
+std::string Large(size_t mib) {
+  ExportFileWriter w;
+  w.Header();
+  w.Record(kAppName, std::string("Large: test") + '\0');
+  for (uint32_t n = 0; w.bytes().size() < mib * 1024 * 1024; ++n) {
+    if (n % 1000 == 0) w.Module("Part:" + std::to_string(n / 1000));
+    w.Record32(kEntityLine, n);
+  }
+  w.Record(kEnd, "");
+  return w.bytes();
+}
+
 bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -207,8 +221,12 @@ bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
 }  // namespace qef
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("Usage: make_samples DIR\n", stderr);
+  // With --large N it also writes Large.AEF, N MiB of small records.
+  size_t large_mib = 0;
+  if (argc == 4 && std::string(argv[2]) == "--large")
+    large_mib = std::strtoul(argv[3], nullptr, 10);
+  if (argc != 2 && large_mib == 0) {
+    std::fputs("Usage: make_samples DIR [--large MIB]\n", stderr);
     return 2;
   }
   std::filesystem::path dir(argv[1]);
@@ -230,5 +248,6 @@ int main(int argc, char** argv) {
   for (const Sample& sample : samples) {
     if (!qef::WriteFile(dir / sample.name, sample.bytes)) return 1;
   }
+  if (large_mib > 0 && !qef::WriteFile(dir / "Large.AEF", qef::Large(large_mib))) return 1;
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/backends.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_settings_file.h"
+#include "platform/window.h"
 
 namespace qef {
 
@@ -9,5 +10,8 @@ std::unique_ptr<FileSystem> MakeSystemFileSystem() { return std::make_unique<Pos
 std::unique_ptr<SettingsStore> MakeSystemSettings() {
   return std::make_unique<PosixSettingsFile>(DefaultSettingsPath());
 }
+
+// Resources are built into the program itself; there is no module handle to name.
+ModuleInstance _GetInst() { return 0; }
 
 }  // namespace qef

@@ -1,0 +1,29 @@
+#include <io.h>
+#include <windows.h>
+
+#include "platform/console.h"
+
+namespace qef {
+
+namespace {
+volatile std::sig_atomic_t interrupted = 0;
+
+BOOL WINAPI OnControl(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  interrupted = 1;
+  return TRUE;
+}
+}  // namespace
+
+bool IsTerminal(std::FILE* stream) {
+  HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  DWORD mode;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
+
+volatile std::sig_atomic_t* InstallInterruptFlag() {
+  SetConsoleCtrlHandler(OnControl, TRUE);
+  return &interrupted;
+}
+
+}  // namespace qef

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform/file_system.h"
+
+namespace qef {
+
+// Files through Windows handles.
+class Win32FileSystem : public FileSystem {
+ public:
+  std::unique_ptr<File> Open(const std::string& path, FileAccess access) override;
+  std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
+  bool Erase(const std::string& path) override;
+  bool Rename(const std::string& from, const std::string& to) override;
+  int LastError() const override { return last_error_; }
+  std::string_view PathSeparators() const override { return "\\/"; }
+  bool SameName(const std::string& a, const std::string& b) const override;
+
+ private:
+  std::unique_ptr<File> OpenHandle(const std::string& path, unsigned long access,
+                                   unsigned long disposition);
+  int last_error_ = 0;
+};
+
+}  // namespace qef

@@ -1,0 +1,142 @@
+#include "platform/win32/win32_file_system.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "platform/file_functions_test.h"
+#include "platform/win32/win32_registry_settings.h"
+#include "platform/win32/win32_ui.h"
+
+// Windows headers come last: their macros would rename the portable names above.
+#include <windows.h>
+
+namespace qef {
+namespace {
+
+// A fresh folder under the user's temporary folder, removed with its files.
+class Win32TestFolder {
+ public:
+  Win32TestFolder() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
+      std::string candidate = std::string(base) + "qef-" + std::to_string(GetCurrentProcessId()) +
+                              "-" + std::to_string(attempt);
+      if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
+    }
+  }
+  ~Win32TestFolder() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        DeleteFileA(Path(found.cFileName).c_str());
+        RemoveDirectoryA(Path(found.cFileName).c_str());
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryA(path_.c_str());
+  }
+  std::string Path(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+class Win32TestBackend : public FileTestBackend {
+ public:
+  FileSystem& files() override { return files_; }
+  std::string Path(const std::string& name) const override { return folder_.Path(name); }
+  void Put(const std::string& name, const std::string& content) override {
+    std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << content;
+  }
+  std::optional<std::string> Get(const std::string& name) const override {
+    std::ifstream file(Path(name), std::ios::binary);
+    if (!file) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  Win32TestFolder folder_;
+  Win32FileSystem files_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Win32, FileFunctionsTest,
+                         testing::Values(FileBackendParam{
+                             "Win32",
+                             []() -> std::unique_ptr<FileTestBackend> {
+                               return std::make_unique<Win32TestBackend>();
+                             }}),
+                         FileBackendName);
+
+TEST(Win32FileSystemTest, NamesCompareAsWindowsComparesThem) {
+  Win32FileSystem files;
+  EXPECT_TRUE(files.SameName("C:\\Work\\App.fix", "c:\\work\\APP.FIX"));
+  EXPECT_TRUE(files.SameName("C:/Work/App.fix", "C:\\Work\\sub\\..\\App.fix"));
+  EXPECT_FALSE(files.SameName("C:\\Work\\App.fix", "C:\\Work\\App.fix2"));
+  EXPECT_EQ(files.PathSeparators(), "\\/");
+}
+
+TEST(Win32FileSystemTest, RenameReplacesAndFoldersDoNotOpen) {
+  Win32TestBackend backend;
+  backend.Put("new", "new copy");
+  backend.Put("old", "earlier copy");
+  Win32FileSystem& files = static_cast<Win32FileSystem&>(backend.files());
+  EXPECT_TRUE(files.Rename(backend.Path("new"), backend.Path("old")));
+  EXPECT_EQ(backend.Get("old"), "new copy");
+  EXPECT_FALSE(backend.Get("new").has_value());
+  EXPECT_EQ(files.Open(backend.Path(""), FileAccess::kRead), nullptr);
+  EXPECT_NE(files.LastError(), 0);
+  EXPECT_EQ(files.Create(backend.Path("old"), CreateMode::kNew), nullptr);
+}
+
+TEST(Win32RegistrySettingsTest, ReadsStringValuesByteForByte) {
+  const std::string root = "Software\\Quillon Test " + std::to_string(GetCurrentProcessId());
+  const std::string sub_key = "Quillon Pack 2\\Export Fix";
+  HKEY key;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (root + "\\" + sub_key).c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const std::string bad = ":/\\*\"'?|<> \xE9";
+  RegSetValueExA(key, "Bad", 0, REG_SZ, reinterpret_cast<const BYTE*>(bad.c_str()),
+                 static_cast<DWORD>(bad.size() + 1));
+  DWORD number = 7;
+  RegSetValueExA(key, "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                 sizeof number);
+  RegCloseKey(key);
+
+  Win32RegistrySettings settings(root);
+  EXPECT_EQ(settings.Query(sub_key, "Bad"), bad);
+  EXPECT_EQ(settings.Query(sub_key, "bad"), bad) << "value names ignore letter case";
+  EXPECT_EQ(settings.Query(sub_key, "Good"), std::nullopt);
+  EXPECT_EQ(settings.Query(sub_key, "Number"), std::nullopt) << "not a string";
+  EXPECT_EQ(settings.Query("Elsewhere", "Bad"), std::nullopt);
+  RegDeleteTreeA(HKEY_CURRENT_USER, root.c_str());
+}
+
+TEST(Win32UiTest, OpenDialogResultsBecomeFullPathsInTheDialogsOrder) {
+  struct Case {
+    std::string buffer;  // as the dialog leaves it, with its zero bytes
+    bool several;
+    std::vector<std::string> paths;
+  } cases[] = {
+      {std::string("C:\\Work\\App.AEF\0\0", 17), true, {"C:\\Work\\App.AEF"}},
+      {std::string("C:\\Work\0b.AEF\0a.MEF\0\0", 22), true, {"C:\\Work\\b.AEF", "C:\\Work\\a.MEF"}},
+      {std::string("C:\\\0x.AEF\0y.AEF\0\0", 18), true, {"C:\\x.AEF", "C:\\y.AEF"}},
+      {std::string("C:\\Work\\One.AEF\0\0", 17), false, {"C:\\Work\\One.AEF"}},
+      {std::string("\0\0", 2), true, {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(OpenDialogPaths(c.buffer.data(), c.several), c.paths);
+}
+
+TEST(Win32UiTest, BoxRepliesAreTheLibrarysOwn) {
+  EXPECT_EQ(BoxReplyFor(IDOK), BOXREPLYOK);
+  EXPECT_EQ(BoxReplyFor(IDOK), 4);
+  EXPECT_EQ(BoxReplyFor(IDCANCEL), BOXREPLYCANCEL);
+  EXPECT_NE(BoxReplyFor(IDCANCEL), 4);
+}
+
+}  // namespace
+}  // namespace qef
