@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "progress/win_progress.h"
+#include "resources/icons.h"
 
 namespace qef {
 
@@ -19,7 +20,8 @@ bool RegisterClasses(ClassRegistry& registry) {
                             {Symbol("Description"), nullptr},
                             {Symbol("Dispatch"), nullptr},
                             {Symbol("PostInit"), nullptr},
-                            {Symbol("PreInit"), nullptr}});
+                            {Symbol("PreInit"), nullptr}}) &&
+         RegisterIconClasses(registry);
 }
 
 Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)> find_resource) {

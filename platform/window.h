@@ -90,10 +90,9 @@ class Range {
   int max_;
 };
 
-class Icon {
+class Icon : public Object {
  public:
   explicit Icon(ResourceID resource) : resource_(std::move(resource)) {}
-  virtual ~Icon() = default;
   const ResourceID& Resource() const { return resource_; }
 
  private:

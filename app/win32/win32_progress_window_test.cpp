@@ -72,6 +72,16 @@ TEST_F(Win32ProgressWindowTest, IsAnInvisibleDialogWithItsControlsUntilShown) {
   EXPECT_STREQ(title, "Quillon Export File Fix v1.1");
 }
 
+TEST_F(Win32ProgressWindowTest, AnimationControlOpensTheClip) {
+  WinProgress window;
+  HWND animation = GetDlgItem(Dialog(), 104);
+  // Opening again succeeds only when the clip is there and the control can decode it.
+  EXPECT_NE(SendMessageA(animation, ACM_OPENA, reinterpret_cast<WPARAM>(GetModuleHandleA(nullptr)),
+                         reinterpret_cast<LPARAM>("QSPIN")),
+            0);
+  EXPECT_NE(SendMessageA(animation, ACM_PLAY, static_cast<WPARAM>(-1), MAKELONG(0, 0xFFFF)), 0);
+}
+
 TEST_F(Win32ProgressWindowTest, TaskLineIsBoldTenPointMsSansSerif) {
   WinProgress window;
   HWND dialog = Dialog();

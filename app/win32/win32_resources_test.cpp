@@ -149,5 +149,20 @@ TEST(Win32ResourcesTest, SymbolTableIsResource21569NumberOne) {
   EXPECT_EQ(std::string(data, 9), "ATOMTABLE");
 }
 
+TEST(Win32ResourcesTest, IconsAreFoundWithoutRegardToCase) {
+  for (const char* name : {"icoCAIN", "ICOCAIN", "AICOZEMB", "icozembwink", "IcoSqlServer"}) {
+    EXPECT_NE(LoadIconA(GetModuleHandleA(nullptr), name), nullptr) << name;
+  }
+  EXPECT_EQ(LoadIconA(GetModuleHandleA(nullptr), "ICONOSUCH"), nullptr);
+}
+
+TEST(Win32ResourcesTest, AnimationClipIsAnAviResourceNamedQspin) {
+  HRSRC found = FindResourceA(nullptr, "QSPIN", "AVI");
+  ASSERT_NE(found, nullptr);
+  auto* data = static_cast<const char*>(LockResource(LoadResource(nullptr, found)));
+  EXPECT_EQ(std::string(data, 4), "RIFF");
+  EXPECT_EQ(std::string(data + 8, 4), "AVI ");
+}
+
 }  // namespace
 }  // namespace qef
