@@ -4,6 +4,7 @@
 
 #include "app/app_texts.h"
 #include "exportfile/process_ef.h"
+#include "platform/error_block.h"
 #include "platform/window.h"
 #include "progress/win_progress.h"
 
@@ -13,6 +14,7 @@ App::App() = default;
 App::~App() = default;
 
 App& App::Start() {
+  Activation activation("APP:START", __LINE__);  // a level of the error box's call stack
   oWin_ = std::make_unique<WinProgress>();
   WinProgress& oWin = *oWin_;
   oWin.Caption(kAppTitle);

@@ -8,6 +8,8 @@
 #include "platform/backends.h"
 #include "platform/console.h"
 #include "platform/posix/posix_terminal_ui.h"
+#include "platform/runtime.h"
+#include "platform/runtime_state.h"
 
 int main() {
   auto files = qef::MakeSystemFileSystem();
@@ -21,5 +23,10 @@ int main() {
         }
         return std::nullopt;
       });
+  // The run-time's state (error log folder, locale) is chosen here and lent to the program's.
+  auto locale = qef::MakeSystemLocale();
+  qef::ScopedRuntime runtime(*files, *settings, ui);
+  runtime.runtime().state().locale = locale.get();
+  runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
   return qef::RunProgram(program, *files, *settings, ui);
 }

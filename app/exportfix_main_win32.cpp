@@ -5,6 +5,8 @@
 
 #include "app/program.h"
 #include "platform/backends.h"
+#include "platform/runtime.h"
+#include "platform/runtime_state.h"
 #include "platform/win32/win32_ui.h"
 
 // Windows headers come last: their macros would rename the portable names above.
@@ -33,5 +35,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // that drive the program from outside.
   const char* trace = std::getenv("QEF_UI_TRACE");
   qef::Win32Ui ui(trace != nullptr ? trace : "");
+  // The run-time's state (error log folder, locale) is chosen here and lent to the program's.
+  auto locale = qef::MakeSystemLocale();
+  qef::ScopedRuntime runtime(*files, *settings, ui);
+  runtime.runtime().state().locale = locale.get();
+  runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
+  qef::InstallSystemExceptionHandler();
   return qef::RunProgram(qef::ExportFixProgram(FindProgramResource), *files, *settings, ui);
 }

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include "app/app.h"
+#include "errorsys/def_error.h"
 #include "progress/win_progress.h"
 #include "resources/icons.h"
 
@@ -28,8 +29,9 @@ Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)
   Program program;
   program.find_resource = std::move(find_resource);
   program.register_classes = RegisterClasses;
-  // The window library's own procedures have nothing to prepare here, and the error system's
-  // two slots stay empty until the error system is installed.
+  // The window library's own procedures have nothing to prepare here.
+  program.init_procedures[kErrorSystem] = ErrorSysInit;
+  program.init_procedures[kErrorFunction] = ErrorFuncInit;
   return program;
 }
 

@@ -1,14 +1,31 @@
 #include <cstdio>
 
 #include "cli/efx.h"
+#include "errorsys/def_error.h"
 #include "platform/backends.h"
 #include "platform/console.h"
 #include "platform/console_ui.h"
+#include "platform/error_block.h"
+#include "platform/runtime.h"
+#include "platform/runtime_state.h"
+#include "platform/startup.h"
 
 int main(int argc, char** argv) {
   auto files = qef::MakeSystemFileSystem();
   auto settings = qef::MakeSystemSettings();
   qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag());
   qef::EfxEnvironment env{*files, *settings, ui, stdout, stderr};
-  return qef::RunEfx(std::vector<std::string>(argv + 1, argv + argc), env);
+  // The run-time with the error system around the whole run, so that an error or an escaping
+  // exception ends in the default handler (error log, message, exit code) however deep it arose.
+  auto locale = qef::MakeSystemLocale();
+  qef::ScopedRuntime runtime(*files, *settings, ui);
+  runtime.runtime().state().locale = locale.get();
+  runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
+  qef::RuntimeInstance instance;
+  qef::InstallSystemExceptionHandler();
+  return qef::RunGuarded([&] {
+    qef::ErrorSysInit();
+    qef::ErrorFuncInit();
+    return qef::RunEfx(std::vector<std::string>(argv + 1, argv + argc), env);
+  });
 }

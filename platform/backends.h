@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/file_system.h"
+#include "platform/locale_source.h"
 #include "platform/settings.h"
 
 namespace qef {
@@ -10,5 +12,14 @@ namespace qef {
 // The real backends of the system this program was built for.
 std::unique_ptr<FileSystem> MakeSystemFileSystem();
 std::unique_ptr<SettingsStore> MakeSystemSettings();
+// The user's locale, answered by GetLocaleInfoA's item numbers.
+std::unique_ptr<LocaleSource> MakeSystemLocale();
+// The folder for the run-time's own files (the error log), ending in a separator; it exists
+// when this returns, or the result names the current folder.
+std::string SystemWorkDir();
+// Turns processor exceptions (an access violation and the like) into run-time errors with
+// sub-code 5333, so that they end in the error log and the error box. Windows only: on POSIX a
+// signal handler cannot run the error handler safely, so such a crash ends the process.
+void InstallSystemExceptionHandler();
 
 }  // namespace qef

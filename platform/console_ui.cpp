@@ -80,6 +80,26 @@ int ConsoleUi::ShowMessageBox(Window*, const std::string&, const std::string& te
   return BOXREPLYOK;
 }
 
+int ConsoleUi::ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t,
+                               uint32_t, uint32_t) {
+  ClearStatus();
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    plain += text[i];
+  }
+  while (!plain.empty() && plain.back() == '\n') plain.pop_back();
+  std::fprintf(out_, "%s\n%s\n", caption.c_str(), plain.c_str());
+  std::fflush(out_);
+  return ERRORBOX_QUIT;
+}
+
+void ConsoleUi::Tone(uint32_t, uint32_t) {
+  if (!live_) return;
+  std::fputc('\a', out_);
+  std::fflush(out_);
+}
+
 std::unique_ptr<WindowPeer> ConsoleUi::CreateDialog(Window& window, const ResourceID&, bool) {
   return std::make_unique<ConsoleWindowPeer>(*this, window);
 }

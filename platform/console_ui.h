@@ -24,6 +24,12 @@ class ConsoleUi : public UserInterface {
   std::unique_ptr<WindowPeer> CreateDialog(Window& window, const ResourceID& dialog_template,
                                            bool modal) override;
   void ProcessPendingEvents() override;
+  // Prints the caption and the text; a command-line tool has no one to ask, so the box is
+  // closed without a choice (ERRORBOX_QUIT).
+  int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                      uint32_t retry, uint32_t flags) override;
+  // Rings the terminal's bell when the output is live.
+  void Tone(uint32_t frequency, uint32_t duration) override;
 
   // Removes the live status line, if one is shown.
   void ClearStatus();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/file_table.h"
+#include "platform/runtime_state.h"
 #include "platform/settings.h"
 
 namespace qef {
@@ -13,7 +14,11 @@ Runtime* installed = nullptr;
 }  // namespace
 
 Runtime::Runtime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
-    : files_(files), settings_(settings), ui_(ui), file_table_(std::make_unique<FileTable>()) {}
+    : files_(files),
+      settings_(settings),
+      ui_(ui),
+      file_table_(std::make_unique<FileTable>()),
+      state_(std::make_shared<RuntimeState>()) {}
 
 Runtime::~Runtime() = default;
 
@@ -27,6 +32,7 @@ Runtime& CurrentRuntime() {
 
 ScopedRuntime::ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
     : runtime_(files, settings, ui), previous_(installed) {
+  if (previous_ != nullptr) runtime_.ShareState(*previous_);
   installed = &runtime_;
 }
 

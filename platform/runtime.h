@@ -8,6 +8,7 @@ class FileSystem;
 class SettingsStore;
 class UserInterface;
 class FileTable;
+struct RuntimeState;
 
 // The run-time a program runs on: the backends chosen once at start-up and the state the
 // run-time's functions keep between calls (the open files). The functions that the system calls
@@ -23,12 +24,17 @@ class Runtime {
   SettingsStore& settings() { return settings_; }
   UserInterface& ui() { return ui_; }
   FileTable& file_table() { return *file_table_; }
+  RuntimeState& state() { return *state_; }
+  // Makes this run-time keep the other's state: a run-time started inside another (with other
+  // backends) goes on with the same error block and settings.
+  void ShareState(Runtime& other) { state_ = other.state_; }
 
  private:
   FileSystem& files_;
   SettingsStore& settings_;
   UserInterface& ui_;
   std::unique_ptr<FileTable> file_table_;
+  std::shared_ptr<RuntimeState> state_;
 };
 
 // The installed run-time. Calling a run-time function with none installed is a programming

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/error_block.h"
 #include "platform/runtime.h"
 
 namespace qef {
@@ -93,6 +94,9 @@ std::vector<std::string> ClassRegistry::MethodNames(const Symbol& class_name) co
 
 int _GetRTCount() { return runtime_count; }
 
+RuntimeInstance::RuntimeInstance() { ++runtime_count; }
+RuntimeInstance::~RuntimeInstance() { --runtime_count; }
+
 namespace {
 
 // Steps 2 to 5 of the start-up, on a started run-time.
@@ -138,10 +142,12 @@ int RunProgram(const Program& program, FileSystem& files, SettingsStore& setting
   step("symbol table");
 
   ScopedRuntime runtime(files, settings, ui);
-  ++runtime_count;
-  step("RTInit");
-  int exit_code = RegisterAndStart(program, std::move(*symbols), step);
-  --runtime_count;
+  int exit_code;
+  {
+    RuntimeInstance instance;
+    step("RTInit");
+    exit_code = RunGuarded([&] { return RegisterAndStart(program, std::move(*symbols), step); });
+  }
   step("RTExit");
   return exit_code;
 }

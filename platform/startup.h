@@ -87,12 +87,25 @@ struct Program {
 inline constexpr int kExitStartupFailed = -1;
 
 // Runs the start-up, the application and the shut-down over the given backends and returns the
-// exit code: 0 after Start, -1 when the start-up failed before it (no message is shown then).
-// When `trace` is given, each step of the sequence is appended to it.
+// exit code: 0 after Start, -1 when the start-up failed before it (no message is shown then),
+// the code set with ErrorLevel when the program was ended (_Quit). A C++ exception escaping from
+// an initialisation procedure or from Start is raised as a run-time error to the error block.
+// A run-time installed around this call lends its state (error block, settings) to the one
+// started here. When `trace` is given, each step of the sequence is appended to it.
 int RunProgram(const Program& program, FileSystem& files, SettingsStore& settings,
                UserInterface& ui, std::vector<std::string>* trace = nullptr);
 
 // The number of active run-time instances.
 int _GetRTCount();
+
+// Counts one active run-time instance while it lives; for a program that starts its run-time
+// without RunProgram.
+class RuntimeInstance {
+ public:
+  RuntimeInstance();
+  ~RuntimeInstance();
+  RuntimeInstance(const RuntimeInstance&) = delete;
+  RuntimeInstance& operator=(const RuntimeInstance&) = delete;
+};
 
 }  // namespace qef

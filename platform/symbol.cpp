@@ -37,6 +37,9 @@ Symbol::Symbol(std::string_view name) {
   id_ = entry->second;
 }
 
-const std::string& Symbol::name() const { return Table().names[id_]; }
+const std::string& Symbol::name() const {
+  const auto& names = Table().names;
+  return id_ < names.size() ? names[id_] : names[0];
+}
 
 }  // namespace qef

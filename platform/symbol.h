@@ -12,6 +12,12 @@ class Symbol {
  public:
   Symbol() = default;
   explicit Symbol(std::string_view name);
+  // The symbol a 32-bit symbol value stands for; an id never interned has an empty name.
+  static Symbol FromId(uint32_t id) {
+    Symbol symbol;
+    symbol.id_ = id;
+    return symbol;
+  }
   const std::string& name() const;
   uint32_t id() const { return id_; }
   bool empty() const { return id_ == 0; }

@@ -25,6 +25,14 @@ inline constexpr uint32_t MB_OKCANCEL = 0x01;
 inline constexpr uint32_t MB_ICONEXCLAMATION = 0x30;
 inline constexpr uint32_t MB_ICONINFORMATION = 0x40;
 
+inline constexpr uint32_t MB_ICONHAND = 0x10;
+
+// Replies of the run-time's error box: the first choice, the retry choice, and the code for
+// every other way of closing it.
+inline constexpr int ERRORBOX_FIRST = 1;
+inline constexpr int ERRORBOX_RETRY = 2;
+inline constexpr int ERRORBOX_QUIT = 3;
+
 // The window library's reply codes of a text box (not the Windows dialog results).
 inline constexpr int BOXREPLYOK = 4;
 inline constexpr int BOXREPLYCANCEL = 3;
@@ -90,6 +98,18 @@ class UserInterface {
   }
   // Runs every pending window event, then returns without waiting.
   virtual void ProcessPendingEvents() = 0;
+  // The run-time's modal error box. `first` 1 offers the first choice (reply ERRORBOX_FIRST),
+  // `retry` 2 offers the retry choice (ERRORBOX_RETRY); every other way of closing the box
+  // returns another code. `flags` has bit 31 set; its low bits are 3 when a recovery point
+  // exists, so ending the box breaks out rather than quits. The default shows the text in a
+  // plain message box that offers no choice.
+  virtual int ErrorMessageBox(const std::string& text, const std::string& caption,
+                              uint32_t /*first*/, uint32_t /*retry*/, uint32_t /*flags*/) {
+    ShowMessageBox(nullptr, caption, text, MB_ICONHAND | MB_OK);
+    return ERRORBOX_QUIT;
+  }
+  // A tone of the given frequency (Hz) and duration (in 1/18 s); the default is silent.
+  virtual void Tone(uint32_t /*frequency*/, uint32_t /*duration*/) {}
 };
 
 }  // namespace qef

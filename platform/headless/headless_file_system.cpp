@@ -87,7 +87,7 @@ std::unique_ptr<File> HeadlessFileSystem::Open(const std::string& path, FileAcce
 std::unique_ptr<File> HeadlessFileSystem::Create(const std::string& path, CreateMode mode) {
   created.push_back(path);
   if (Contains(refuse_create, path)) {
-    last_error_ = kAccessDenied;
+    last_error_ = refuse_create_error;
     return nullptr;
   }
   if (mode == CreateMode::kNew && Exists(path)) {

@@ -41,6 +41,7 @@ class HeadlessFileSystem : public FileSystem {
   std::string fail_reads_of;
   int64_t fail_reads_from = 0;  // reads of that file reaching past this offset fail
   std::vector<std::string> refuse_create;
+  int refuse_create_error = 5;  // the code a refused create reports (5: access denied)
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;
   bool case_insensitive_names = false;

@@ -95,6 +95,16 @@ int HeadlessUi::ShowMessageBox(Window* owner, const std::string& caption, const 
   return reply;
 }
 
+int HeadlessUi::ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                                uint32_t retry, uint32_t flags) {
+  error_boxes.push_back({text, caption, first, retry, flags});
+  if (logging) log.push_back("ErrorBox " + caption + ": " + text);
+  if (error_replies_.empty()) return ERRORBOX_QUIT;
+  int reply = error_replies_.front();
+  error_replies_.pop_front();
+  return reply;
+}
+
 std::optional<std::vector<std::string>> HeadlessUi::ShowOpenDialog(
     const OpenDialogRequest& request) {
   open_dialogs.push_back(request);

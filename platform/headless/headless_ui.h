@@ -76,6 +76,21 @@ class HeadlessUi : public UserInterface {
   std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest& request) override;
   void ProcessPendingEvents() override;
 
+  struct ErrorBoxCall {
+    std::string text;
+    std::string caption;
+    uint32_t first;
+    uint32_t retry;
+    uint32_t flags;
+  };
+  // Answers from QueueErrorReply; without one the box is closed (ERRORBOX_QUIT).
+  int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                      uint32_t retry, uint32_t flags) override;
+  void Tone(uint32_t frequency, uint32_t duration) override {
+    tones.emplace_back(frequency, duration);
+  }
+  void QueueErrorReply(int reply) { error_replies_.push_back(reply); }
+
   // Delivers the event to the newest dialog during the n-th call of ProcessPendingEvents
   // (counted from 1).
   void ScheduleEvent(long call, Event event) { scheduled_.emplace(call, event); }
@@ -90,6 +105,8 @@ class HeadlessUi : public UserInterface {
   HeadlessWindowPeer* NewestDialog() const { return dialogs_.empty() ? nullptr : dialogs_.back(); }
 
   std::vector<BoxCall> boxes;
+  std::vector<ErrorBoxCall> error_boxes;
+  std::vector<std::pair<uint32_t, uint32_t>> tones;  // frequency, duration
   std::vector<OpenDialogRequest> open_dialogs;
   // One line per thing shown, in order: "Caption=...", "Show", "Text 103=...", "Range 101=1..100",
   // "Position 101=0", "Exec" ...
@@ -103,6 +120,7 @@ class HeadlessUi : public UserInterface {
   std::vector<HeadlessWindowPeer*> dialogs_;
   std::multimap<long, Event> scheduled_;
   std::deque<int> replies_;
+  std::deque<int> error_replies_;
   std::deque<std::optional<std::vector<std::string>>> file_answers_;
 };
 

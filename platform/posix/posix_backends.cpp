@@ -11,6 +11,8 @@ std::unique_ptr<SettingsStore> MakeSystemSettings() {
   return std::make_unique<PosixSettingsFile>(DefaultSettingsPath());
 }
 
+void InstallSystemExceptionHandler() {}
+
 // Resources are built into the program itself; there is no module handle to name.
 ModuleInstance _GetInst() { return 0; }
 

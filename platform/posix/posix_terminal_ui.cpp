@@ -384,6 +384,96 @@ int PosixTerminalUi::ShowMessageBox(Window*, const std::string& caption, const s
   }
 }
 
+int PosixTerminalUi::ErrorMessageBox(const std::string& text, const std::string& caption,
+                                     uint32_t first, uint32_t retry, uint32_t flags) {
+  struct Choice {
+    std::string label;
+    int reply;
+  };
+  std::vector<Choice> choices;
+  if (first == 1) choices.push_back({"Continue", ERRORBOX_FIRST});
+  if (retry == 2) choices.push_back({"Retry", ERRORBOX_RETRY});
+  choices.push_back({(flags & 0xFF) == 3 ? "Break" : "Quit", ERRORBOX_QUIT});
+
+  if (!interactive_) {
+    std::fprintf(out_, "\n(x) [%s]\n", caption.c_str());
+    for (const auto& line : Wrap(text, 78)) std::fprintf(out_, "%s\n", line.c_str());
+    for (const Choice& choice : choices) std::fprintf(out_, "[ %s ]  ", choice.label.c_str());
+    std::fputs("> ", out_);
+    std::fflush(out_);
+    std::optional<std::string> answer = ReadLine();
+    std::fputc('\n', out_);
+    std::string word = answer.value_or("");
+    for (char& c : word) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    for (const Choice& choice : choices) {
+      std::string label = choice.label;
+      for (char& c : label) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+      if (choice.reply != ERRORBOX_QUIT && !word.empty() &&
+          (word == label || word == label.substr(0, 1))) {
+        return choice.reply;
+      }
+    }
+    return ERRORBOX_QUIT;
+  }
+
+  const size_t width = kBoxWidth;
+  size_t focus = 0;
+  while (true) {
+    std::vector<std::string> box = {TopLine(caption, width)};
+    for (const auto& line : Wrap("(x) " + text, width)) box.push_back(Framed(line, width));
+    box.push_back(Framed("", width));
+    std::string buttons;
+    for (size_t i = 0; i < choices.size(); ++i) {
+      if (i > 0) buttons += "  ";
+      buttons += (i == focus ? "[> " : "[  ") + choices[i].label + (i == focus ? " <]" : "  ]");
+    }
+    box.push_back(Framed(std::string((width - buttons.size()) / 2, ' ') + buttons, width));
+    box.push_back(BottomLine(width));
+    box.push_back("  Enter: choose   Tab: next button   Esc: " + choices.back().label);
+    Render(box);
+
+    Key key = ReadKey(static_cast<int>(kFrameTime.count()));
+    std::optional<int> reply;
+    switch (key.code) {
+      case Key::kNone:
+        ++frame_;
+        break;
+      case Key::kEnter:
+        reply = choices[focus].reply;
+        break;
+      case Key::kEscape:
+      case Key::kInterrupt:
+        reply = ERRORBOX_QUIT;
+        break;
+      case Key::kTab:
+      case Key::kRight:
+        focus = (focus + 1) % choices.size();
+        break;
+      case Key::kLeft:
+        focus = (focus + choices.size() - 1) % choices.size();
+        break;
+      case Key::kChar:
+        for (const Choice& choice : choices) {
+          char c = key.ch >= 'a' && key.ch <= 'z' ? static_cast<char>(key.ch - 32) : key.ch;
+          if (choice.label[0] == c) reply = choice.reply;
+        }
+        break;
+      default:
+        break;
+    }
+    if (reply) {
+      Render({});
+      return *reply;
+    }
+  }
+}
+
+void PosixTerminalUi::Tone(uint32_t, uint32_t) {
+  if (!interactive_) return;
+  std::fputc('\a', out_);
+  std::fflush(out_);
+}
+
 std::unique_ptr<WindowPeer> PosixTerminalUi::CreateDialog(Window& window, const ResourceID&, bool) {
   return std::make_unique<TerminalWindowPeer>(*this, window);
 }

@@ -36,6 +36,13 @@ class PosixTerminalUi : public UserInterface {
                                            bool modal) override;
   std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest& request) override;
   void ProcessPendingEvents() override;
+  // The error box offers "Continue" (the first choice) and "Retry" as the arguments say, and
+  // "Quit", or "Break" when a recovery point exists. Scripted, it takes "continue" ("c"),
+  // "retry" ("r"), or anything else and the end of the input for the last button.
+  int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                      uint32_t retry, uint32_t flags) override;
+  // Rings the terminal's bell; scripted runs stay silent.
+  void Tone(uint32_t frequency, uint32_t duration) override;
 
  private:
   friend class TerminalWindowPeer;

@@ -173,6 +173,44 @@ int Win32Ui::ShowMessageBox(Window* owner, const std::string& caption, const std
   return BoxReplyFor(result);
 }
 
+uint32_t ErrorBoxButtons(uint32_t first, uint32_t retry) {
+  bool offers_first = first == 1;
+  bool offers_retry = retry == 2;
+  if (offers_first && offers_retry) return MB_ABORTRETRYIGNORE;  // Ignore, Retry, Abort
+  if (offers_retry) return MB_RETRYCANCEL;
+  if (offers_first) return MB_OKCANCEL;
+  return MB_OK;
+}
+
+int ErrorBoxReplyFor(uint32_t buttons, int windows_result) {
+  switch (windows_result) {
+    case IDIGNORE:
+      return ERRORBOX_FIRST;
+    case IDOK:
+      return buttons == MB_OKCANCEL ? ERRORBOX_FIRST : ERRORBOX_QUIT;
+    case IDRETRY:
+      return ERRORBOX_RETRY;
+    default:
+      return ERRORBOX_QUIT;
+  }
+}
+
+int Win32Ui::ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                             uint32_t retry, uint32_t /*flags*/) {
+  Trace("ErrorBox " + OneLine(caption) + ": " + OneLine(text));
+  uint32_t buttons = ErrorBoxButtons(first, retry);
+  HWND owner = dialogs_.empty() ? nullptr : dialogs_.front()->hwnd();
+  int reply = ErrorBoxReplyFor(
+      buttons, MessageBoxA(owner, text.c_str(), caption.c_str(), buttons | MB_ICONHAND));
+  Trace("ErrorReply " + std::to_string(reply));
+  return reply;
+}
+
+void Win32Ui::Tone(uint32_t frequency, uint32_t duration) {
+  // The duration counts eighteenths of a second.
+  Beep(frequency, duration * 1000 / 18);
+}
+
 std::unique_ptr<WindowPeer> Win32Ui::CreateDialog(Window& window, const ResourceID& dialog_template,
                                                   bool /*modal*/) {
   auto peer = std::make_unique<Win32WindowPeer>(*this, window);

@@ -25,6 +25,9 @@ class Win32Ui : public UserInterface {
                                            bool modal) override;
   std::optional<std::vector<std::string>> ShowOpenDialog(const OpenDialogRequest& request) override;
   void ProcessPendingEvents() override;
+  int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                      uint32_t retry, uint32_t flags) override;
+  void Tone(uint32_t frequency, uint32_t duration) override;
 
  private:
   friend class Win32WindowPeer;
@@ -38,6 +41,10 @@ class Win32Ui : public UserInterface {
 
 // The reply code of the window library for a Windows dialog result.
 int BoxReplyFor(int windows_result);
+// The buttons of the run-time's error box for the choices offered, and its reply for the
+// button pressed.
+uint32_t ErrorBoxButtons(uint32_t first, uint32_t retry);
+int ErrorBoxReplyFor(uint32_t buttons, int windows_result);
 // The full paths in an open-file dialog's result buffer: one full path, or a folder followed
 // by file names (the multiple-selection form), each ended by a zero byte, the list by two.
 std::vector<std::string> OpenDialogPaths(const char* buffer, bool several);
