@@ -1,8 +1,10 @@
 #include "cli/efx.h"
 
-#include <optional>
+#include <CLI/CLI.hpp>
+#include <algorithm>
 
 #include "app/app_texts.h"
+#include "cli/efx_commands.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "platform/runtime.h"
@@ -15,12 +17,16 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx --help | --version\n";
 
 constexpr char kHelp[] =
     "efx - Quillon Export File Fix on the command line\n"
     "\n"
     "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx --help | --version\n"
     "\n"
     "efx fix repairs CA-VO 2.5 export files (.AEF, .MEF) in the order given. In the names of\n"
@@ -31,49 +37,107 @@ constexpr char kHelp[] =
     "The inputs are only read. The run stops at the first file that fails; Ctrl-C cancels it\n"
     "and removes the copy under way.\n"
     "\n"
+    "efx check goes through the same repair without writing anything and reports, file by\n"
+    "file, every name record that would change (before -> after), every record cut short that\n"
+    "would be padded, and the module names that stay duplicated.\n"
+    "\n"
+    "efx dump lists the records of one export file: offset, type code, type name, length, the\n"
+    "body of the name records, and damage as the repair treats it.\n"
+    "\n"
     "Options:\n"
     "  --bad STRING   the characters to replace, for this run (default :/\\*\"'?|<>)\n"
     "  --good STRING  their replacements, by position (default ----------)\n"
     "                 Both are taken byte for byte; without them the stored settings apply.\n"
+    "  --json         check, dump: one JSON document on standard output\n"
+    "  --type T       dump: only records of this type, by name (MODNAME, AEF_REC_MODNAME,\n"
+    "                 Unknown) or code (32, 0x20); may be given more than once\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
-    "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n";
+    "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n"
+    "  check: 0 nothing to repair, 1 a file needs repair, 3 a file cannot be processed.\n"
+    "  dump: 0 listed, 1 the file cannot be read as an export file.\n";
 
 constexpr char kVersion[] = "efx (Quillon Export File Fix) 1.1\n";
+
+// CLI11 takes "--name=" with nothing after the "=" as a request for the next argument; here
+// it means an empty value, as it always has.
+std::vector<std::string> EmptyValuesAsArguments(const std::vector<std::string>& args) {
+  std::vector<std::string> result;
+  bool options_done = false;
+  for (const std::string& arg : args) {
+    if (arg == "--") options_done = true;
+    if (!options_done && arg.size() > 3 && arg.rfind("--", 0) == 0 && arg.back() == '=' &&
+        arg.find('=') == arg.size() - 1) {
+      result.push_back(arg.substr(0, arg.size() - 1));
+      result.emplace_back();
+    } else {
+      result.push_back(arg);
+    }
+  }
+  return result;
+}
+
+}  // namespace
 
 int UsageError(EfxEnvironment& env, const std::string& message) {
   std::fprintf(env.err, "efx: %s\n%s", message.c_str(), kUsage);
   return kExitUsage;
 }
 
-int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
-  std::optional<std::string> bad;
-  std::optional<std::string> good;
-  std::vector<std::string> files;
-  bool options_done = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (options_done || arg.empty() || arg[0] != '-' || arg == "-") {
-      files.push_back(arg);
-    } else if (arg == "--") {
-      options_done = true;
-    } else if (arg == "--bad" || arg == "--good") {
-      if (i + 1 == args.size()) return UsageError(env, arg + " needs a value");
-      (arg == "--bad" ? bad : good) = args[++i];
-    } else if (arg.rfind("--bad=", 0) == 0) {
-      bad = arg.substr(6);
-    } else if (arg.rfind("--good=", 0) == 0) {
-      good = arg.substr(7);
-    } else {
-      return UsageError(env, "unknown option " + arg);
-    }
+std::optional<int> ParseCommand(CLI::App& app, std::vector<std::string> args, EfxEnvironment& env) {
+  bool help = false;
+  app.set_help_flag();
+  app.add_flag("-h,--help", help);
+  // Unknown options are reported below in the tool's own words.
+  app.allow_extras();
+  args = EmptyValuesAsArguments(args);
+  std::reverse(args.begin(), args.end());  // CLI11 takes the last element first
+  try {
+    app.parse(args);
+  } catch (const CLI::ArgumentMismatch& error) {
+    // An option at the end without its value; CLI11 names the option first ("--bad: ...").
+    std::string what = error.what();
+    return UsageError(env, what.substr(0, what.find(':')) + " needs a value");
+  } catch (const CLI::ParseError& error) {
+    return UsageError(env, error.what());
   }
+  if (help) {
+    std::fputs(kHelp, env.out);
+    return kExitOk;
+  }
+  // CLI11 leaves the "--" that ends the options among the extras.
+  for (const std::string& extra : app.remaining()) {
+    if (extra != "--") return UsageError(env, "unknown option " + extra);
+  }
+  return std::nullopt;
+}
+
+void AddRepairOptions(CLI::App& app, RepairOptions& options) {
+  app.add_option_function<std::string>(
+         "--bad", [&options](const std::string& value) { options.bad = value; })
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_option_function<std::string>(
+         "--good", [&options](const std::string& value) { options.good = value; })
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+void ApplyRepairOptions(const RepairOptions& options, SettingsOverlay& settings) {
+  if (options.bad) settings.Set(kSettingsKey, "Bad", *options.bad);
+  if (options.good) settings.Set(kSettingsKey, "Good", *options.good);
+}
+
+int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
+  CLI::App app;
+  RepairOptions options;
+  std::vector<std::string> files;
+  AddRepairOptions(app, options);
+  app.add_option("files", files);
+  if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
 
   SettingsOverlay settings(env.settings);
-  if (bad) settings.Set(kSettingsKey, "Bad", *bad);
-  if (good) settings.Set(kSettingsKey, "Good", *good);
+  ApplyRepairOptions(options, settings);
   ScopedRuntime runtime(env.files, settings, env.ui);
 
   WinProgress oWin;
@@ -90,8 +154,6 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   return fixed == files.size() ? kExitOk : kExitFailed;
 }
 
-}  // namespace
-
 int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
   if (args.empty()) return UsageError(env, "no command given");
   const std::string& command = args[0];
@@ -103,7 +165,10 @@ int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
     std::fputs(kVersion, env.out);
     return kExitOk;
   }
-  if (command == "fix") return RunFix({args.begin() + 1, args.end()}, env);
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "fix") return RunFix(rest, env);
+  if (command == "check") return RunCheck(rest, env);
+  if (command == "dump") return RunDump(rest, env);
   return UsageError(env, "unknown command " + command);
 }
 

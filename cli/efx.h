@@ -11,8 +11,10 @@ class SettingsStore;
 class UserInterface;
 
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailed = 1;
+inline constexpr int kExitFailed = 1;       // efx fix, efx dump: a file failed
+inline constexpr int kExitNeedsRepair = 1;  // efx check: a file would be changed by the repair
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCannotProcess = 3;  // efx check: a file cannot be processed
 inline constexpr int kExitCancelled = 130;
 
 struct EfxEnvironment {

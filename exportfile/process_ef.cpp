@@ -17,8 +17,6 @@ namespace {
 // How many temporary names are tried before creating the copy is given up.
 constexpr int kTemporaryNameTries = 100;
 
-enum class FileResult { kCompleted, kFailed, kCancelled };
-
 void Warn(WinProgress& oWin, const std::string& text) { WarningBox(&oWin, "Error", text).Show(); }
 
 // Creates the file the copy is written to until it is complete: a new file beside the output.
@@ -31,33 +29,32 @@ FHandle CreateTemporary(const std::string& output, std::string& temporary) {
   return F_ERROR;
 }
 
-class RepairRun {
- public:
-  RepairRun(WinProgress& oWin, const RepairSettings& settings) : oWin_(oWin), map_(settings) {}
+}  // namespace
 
-  FileResult RepairFile(const std::string& path) {
-    module_names_.Clear();
+FileResult RepairRun::RepairFile(const std::string& path) {
+  module_names_.Clear();
 
-    FHandle input = FOpen(path, FO_READ);
-    if (input == F_ERROR) return Fail("Error reading " + path);
+  FHandle input = FOpen(path, FO_READ);
+  if (input == F_ERROR) return Fail("Error reading " + path);
 
-    int64_t size = 0;
-    switch (TestExportFile(input, size)) {
-      case FileTest::kAccepted:
-        break;
-      case FileTest::kNotExportFile:
-        FClose(input);
-        return Fail(path + " is not a valid Export File");
-      case FileTest::kCompressed:
-        FClose(input);
-        return Fail(path + " is a compressed Export File and cannot be processed");
-      case FileTest::kReadError:
-        FClose(input);
-        return Fail("Error reading " + path);
-    }
+  int64_t size = 0;
+  switch (TestExportFile(input, size)) {
+    case FileTest::kAccepted:
+      break;
+    case FileTest::kNotExportFile:
+      FClose(input);
+      return Fail(path + " is not a valid Export File");
+    case FileTest::kCompressed:
+      FClose(input);
+      return Fail(path + " is a compressed Export File and cannot be processed");
+    case FileTest::kReadError:
+      FClose(input);
+      return Fail("Error reading " + path);
+  }
 
-    std::string separators(PathSeparators());
-    std::string output = OutputName(path, separators);
+  std::string separators(PathSeparators());
+  std::string output = OutputName(path, separators);
+  if (mode_ != RunMode::kReadOnly) {
     if (IsRepairedCopyName(path, separators)) {
       FClose(input);
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
@@ -69,54 +66,51 @@ class RepairRun {
       return Fail(path + " would be repaired to " + output +
                   ", which this run has already written, so it is not processed");
     }
+  }
 
-    std::string temporary;
-    FHandle copy = CreateTemporary(output, temporary);
+  std::string temporary;
+  FHandle copy = kNoOutput;
+  if (mode_ == RunMode::kWrite) {
+    copy = CreateTemporary(output, temporary);
     if (copy == F_ERROR) {
       FClose(input);
       return Fail("Could not create " + output);
     }
-
-    oWin_.Description(kDescriptionText);
-    oWin_.Task(FileNamePart(path, separators));
-    oWin_.Progress().Range(Range(1, 100));
-
-    FSeek(input, 0, 0);
-    CopyResult result = RecordCopier(input, copy, size, map_, module_names_, oWin_).Run();
-    FClose(input);
-    bool written_out = FClose(copy);
-
-    if (result == CopyResult::kReadError) return Discard(temporary, "Error reading " + path);
-    if (result == CopyResult::kWriteError || !written_out) {
-      return Discard(temporary, "Error writing " + output);
-    }
-    if (oWin_.lAbort) {
-      FErase(temporary);
-      return FileResult::kCancelled;
-    }
-    if (!FRename(temporary, output)) return Discard(temporary, "Could not create " + output);
-    written_.push_back(output);
-    return FileResult::kCompleted;
   }
 
- private:
-  FileResult Fail(const std::string& text) {
-    Warn(oWin_, text);
-    return FileResult::kFailed;
+  oWin_.Description(kDescriptionText);
+  oWin_.Task(FileNamePart(path, separators));
+  oWin_.Progress().Range(Range(1, 100));
+
+  FSeek(input, 0, 0);
+  CopyResult result = RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_).Run();
+  FClose(input);
+  bool written_out = copy == kNoOutput || FClose(copy);
+
+  if (result == CopyResult::kReadError) return Discard(temporary, "Error reading " + path);
+  if (result == CopyResult::kWriteError || !written_out) {
+    return Discard(temporary, "Error writing " + output);
   }
-
-  FileResult Discard(const std::string& temporary, const std::string& text) {
-    FErase(temporary);
-    return Fail(text);
+  if (oWin_.lAbort) {
+    if (copy != kNoOutput) FErase(temporary);
+    return FileResult::kCancelled;
   }
+  if (copy != kNoOutput && !FRename(temporary, output)) {
+    return Discard(temporary, "Could not create " + output);
+  }
+  written_.push_back(output);
+  return FileResult::kCompleted;
+}
 
-  WinProgress& oWin_;
-  CharacterMap map_;
-  ModuleNameList module_names_;
-  std::vector<std::string> written_;  // output names completed in this run
-};
+FileResult RepairRun::Fail(const std::string& text) {
+  failure_ = text;
+  return FileResult::kFailed;
+}
 
-}  // namespace
+FileResult RepairRun::Discard(const std::string& temporary, const std::string& text) {
+  if (!temporary.empty()) FErase(temporary);
+  return Fail(text);
+}
 
 uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin) {
   RepairSettings settings = ReadRepairSettings();
@@ -127,7 +121,9 @@ uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin) {
   RepairRun run(oWin, settings);
   uint32_t completed = 0;
   for (const std::string& path : files) {
-    if (run.RepairFile(path) != FileResult::kCompleted) break;
+    FileResult result = run.RepairFile(path);
+    if (result == FileResult::kFailed) Warn(oWin, run.failure());
+    if (result != FileResult::kCompleted) break;
     ++completed;
   }
   return completed;

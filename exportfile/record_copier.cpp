@@ -17,19 +17,61 @@ size_t block_size = kDefaultCopyBlockSize;
 void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
 
 RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
-                           const CharacterMap& map, ModuleNameList& module_names, WinProgress& oWin)
+                           const CharacterMap& map, ModuleNameList& module_names, WinProgress& oWin,
+                           RecordObserver* observer)
     : input_(input),
       output_(output),
       input_size_(input_size),
       map_(map),
       module_names_(module_names),
       oWin_(oWin),
+      observer_(observer),
       buffer_(block_size) {}
+
+bool RecordCopier::Write(const char* data, size_t size) {
+  return output_ == kNoOutput || FWrite(output_, data, size) == size;
+}
+
+void RecordCopier::Repair(char* data, size_t size) {
+  if (observer_ == nullptr) {
+    map_.Apply(data, size);
+    return;
+  }
+  before_.assign(data, size);
+  map_.Apply(data, size);
+  observer_->NameBody(before_, std::string_view(data, size));
+}
+
+void RecordCopier::Report(int64_t offset, uint16_t type, uint32_t length, RecordShape shape,
+                          uint64_t size) {
+  RecordInfo record;
+  record.offset = offset;
+  // Rebuilt from the values: a framing copy kept for the observer would make the hot path
+  // read the length back through the stack.
+  for (size_t i = 0; i < 2; ++i) record.header.raw[i] = static_cast<uint8_t>(type >> (8 * i));
+  for (size_t i = 0; i < 4; ++i) record.header.raw[2 + i] = static_cast<uint8_t>(length >> (8 * i));
+  record.header.stored = kRecordHeaderSize;
+  record.shape = shape;
+  record.size = size;
+  record.missing = missing_;
+  record.duplicate = duplicate_;
+  observer_->Record(record);
+}
+
+void RecordCopier::ReportFragment(int64_t offset) {
+  RecordInfo record;
+  record.offset = offset;
+  record.header.stored = filled_ - next_;
+  std::memcpy(record.header.raw, buffer_.data() + next_, record.header.stored);
+  record.shape = RecordShape::kFragment;
+  record.size = record.header.stored;
+  observer_->Record(record);
+}
 
 bool RecordCopier::Flush() {
   size_t pending = next_ - written_;
   if (pending == 0) return true;
-  if (FWrite(output_, buffer_.data() + written_, pending) != pending) write_failed_ = true;
+  if (!Write(buffer_.data() + written_, pending)) write_failed_ = true;
   written_ = next_;
   return !write_failed_;
 }
@@ -70,26 +112,40 @@ CopyResult RecordCopier::Run() {
     int64_t offset = buffer_offset_ + static_cast<int64_t>(next_);
     oWin_.Progress().Position(static_cast<int>(offset * 100 / input_size_));
     ApplicationExec(1);
-    CopyResult result = CopyRecord();
+    CopyResult result = CopyRecord(offset);
     if (result != CopyResult::kDone) return result;
   }
   return Flush() ? CopyResult::kDone : CopyResult::kWriteError;
 }
 
-CopyResult RecordCopier::CopyRecord() {
+CopyResult RecordCopier::CopyRecord(int64_t offset) {
+  missing_ = 0;
+  duplicate_ = false;
   if (!Ensure(kRecordHeaderSize)) {
     if (Failure() != CopyResult::kDone) return Failure();
+    if (observer_ != nullptr) ReportFragment(offset);
     next_ = filled_;  // a trailing fragment goes out as it stands
     return CopyResult::kDone;
   }
   RecordHeader header;
   std::memcpy(header.raw, buffer_.data() + next_, kRecordHeaderSize);
-  header.stored = kRecordHeaderSize;
+  uint16_t type = header.Type();
   uint32_t length = header.Length();
-  if (length > static_cast<uint64_t>(input_size_)) return CopyRest();
+  if (length > static_cast<uint64_t>(input_size_)) {
+    CopyResult result = CopyRest();
+    if (observer_ != nullptr && result == CopyResult::kDone) {
+      Report(offset, type, length, RecordShape::kRestCopied, rest_size_);
+    }
+    return result;
+  }
   next_ += kRecordHeaderSize;
-  if (header.Type() == AEF_REC_MODNAME) return CopyModuleName(length);
-  return CopyBody(length, IsNameRecord(header.Type()));
+  CopyResult result =
+      type == AEF_REC_MODNAME ? CopyModuleName(length) : CopyBody(length, IsNameRecord(type));
+  if (observer_ != nullptr && result == CopyResult::kDone) {
+    Report(offset, type, length, missing_ == 0 ? RecordShape::kWhole : RecordShape::kPadded,
+           kRecordHeaderSize + length - missing_);
+  }
+  return result;
 }
 
 CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
@@ -98,18 +154,19 @@ CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
       if (!Ensure(1)) {
         if (Failure() != CopyResult::kDone) return Failure();
         // A body cut short by the end of the file is completed with spaces.
+        missing_ = static_cast<uint32_t>(left);
         while (left > 0) {
           size_t size = std::min(left, buffer_.size());
           std::fill_n(buffer_.data(), size, ' ');
-          if (replace) map_.Apply(buffer_.data(), size);
-          if (FWrite(output_, buffer_.data(), size) != size) return CopyResult::kWriteError;
+          if (replace) Repair(buffer_.data(), size);
+          if (!Write(buffer_.data(), size)) return CopyResult::kWriteError;
           left -= size;
         }
         return CopyResult::kDone;
       }
     }
     size_t size = std::min(left, filled_ - next_);
-    if (replace) map_.Apply(buffer_.data() + next_, size);
+    if (replace) Repair(buffer_.data() + next_, size);
     next_ += size;
     left -= size;
   }
@@ -121,12 +178,15 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
     if (!Ensure(length)) {
       if (Failure() != CopyResult::kDone) return Failure();
       // Cut short by the end of the file: the buffer holds the rest at its start.
+      missing_ = static_cast<uint32_t>(length - filled_);
       std::fill(buffer_.data() + filled_, buffer_.data() + length, ' ');
       filled_ = length;
     }
     std::string body(buffer_.data() + next_, length);
+    if (observer_ != nullptr) before_ = body;
     map_.Apply(body);
-    module_names_.MakeDistinctAndAdd(body);
+    duplicate_ = !module_names_.MakeDistinctAndAdd(body);
+    if (observer_ != nullptr) observer_->NameBody(before_, body);
     std::memcpy(buffer_.data() + next_, body.data(), length);
     next_ += length;
     return CopyResult::kDone;
@@ -138,23 +198,30 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
   std::memcpy(large_body_.data(), buffer_.data() + next_, buffered);
   size_t got = FRead(input_, large_body_.data() + buffered, length - buffered);
   if (FError() != 0) return CopyResult::kReadError;
-  if (got < length - buffered) input_ended_ = true;
+  if (got < length - buffered) {
+    input_ended_ = true;
+    missing_ = static_cast<uint32_t>(length - buffered - got);
+  }
   buffer_offset_ += static_cast<int64_t>(filled_ + got);
   filled_ = next_ = written_ = 0;
+  if (observer_ != nullptr) before_ = large_body_;
   map_.Apply(large_body_);
-  module_names_.MakeDistinctAndAdd(large_body_);
-  if (FWrite(output_, large_body_.data(), length) != length) return CopyResult::kWriteError;
+  duplicate_ = !module_names_.MakeDistinctAndAdd(large_body_);
+  if (observer_ != nullptr) observer_->NameBody(before_, large_body_);
+  if (!Write(large_body_.data(), length)) return CopyResult::kWriteError;
   return CopyResult::kDone;
 }
 
 // A length longer than the whole file: the rest goes out as it stands and reading stops.
 CopyResult RecordCopier::CopyRest() {
+  rest_size_ = filled_ - next_;
   next_ = filled_;
   if (!Flush()) return CopyResult::kWriteError;
   while (!input_ended_) {
     size_t got = FRead(input_, buffer_.data(), buffer_.size());
     if (FError() != 0) return CopyResult::kReadError;
-    if (FWrite(output_, buffer_.data(), got) != got) return CopyResult::kWriteError;
+    if (!Write(buffer_.data(), got)) return CopyResult::kWriteError;
+    rest_size_ += got;
     if (got < buffer_.size()) input_ended_ = true;
   }
   next_ = written_ = filled_ = 0;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "exportfile/record_observer.h"
 #include "platform/file_functions.h"
 
 namespace qef {
@@ -20,6 +21,9 @@ enum class CopyResult { kDone, kReadError, kWriteError };
 inline constexpr size_t kDefaultCopyBlockSize = 1 << 19;
 void SetCopyBlockSize(size_t bytes);
 
+// The output of a copier that reads and tells its observer but writes nothing (a dry run).
+inline constexpr FHandle kNoOutput = F_ERROR;
+
 // The record loop of the repair: copies an export file from its start to its end, record by
 // record, repairing the bodies of the name records, with the window's progress and pending
 // events once per record, until the end of the input or Cancel.
@@ -28,17 +32,25 @@ void SetCopyBlockSize(size_t bytes);
 // and the block is written from the same memory, so no byte is copied inside the program. Only
 // a module name must lie whole in memory (it is compared with the earlier ones); every other
 // body streams through the buffer, so memory does not grow with the file.
+//
+// An observer, when given, is told about every record and name body; without one the loop does
+// no work for it beyond a test per record.
 class RecordCopier {
  public:
   RecordCopier(FHandle input, FHandle output, int64_t input_size, const CharacterMap& map,
-               ModuleNameList& module_names, WinProgress& oWin);
+               ModuleNameList& module_names, WinProgress& oWin, RecordObserver* observer = nullptr);
   CopyResult Run();
 
  private:
-  CopyResult CopyRecord();
+  CopyResult CopyRecord(int64_t offset);
   CopyResult CopyBody(uint32_t length, bool replace);
   CopyResult CopyModuleName(uint32_t length);
   CopyResult CopyRest();
+  // Replaces the bad characters of a piece of a name body in place.
+  void Repair(char* data, size_t size);
+  void Report(int64_t offset, uint16_t type, uint32_t length, RecordShape shape, uint64_t size);
+  void ReportFragment(int64_t offset);
+  bool Write(const char* data, size_t size);
   // Makes at least `count` unread bytes lie in the buffer, reading more when needed; false when
   // the input ends first (what there is then lies at the start of the buffer).
   bool Ensure(size_t count);
@@ -53,6 +65,7 @@ class RecordCopier {
   const CharacterMap& map_;
   ModuleNameList& module_names_;
   WinProgress& oWin_;
+  RecordObserver* observer_;
 
   std::vector<char> buffer_;
   int64_t buffer_offset_ = 0;  // the input offset of buffer_[0]
@@ -63,6 +76,12 @@ class RecordCopier {
   bool read_failed_ = false;
   bool write_failed_ = false;
   std::string large_body_;  // a module name too long for the buffer
+
+  // What the observer is told about the record under way.
+  uint32_t missing_ = 0;    // body bytes taken as spaces
+  uint64_t rest_size_ = 0;  // bytes copied unchanged after a length beyond the file
+  bool duplicate_ = false;  // a module name still equal to an earlier one
+  std::string before_;      // a name body as read
 };
 
 }  // namespace qef

@@ -62,13 +62,12 @@ void ModuleNameList::Clear() {
   count_ = 0;
 }
 
-void ModuleNameList::MakeDistinctAndAdd(std::string& body) {
+bool ModuleNameList::MakeDistinctAndAdd(std::string& body) {
   ++count_;
   std::string upper = UpperCase(body);
   size_t zero = body.find('\0');
   if (!Taken(upper) || zero == std::string::npos || zero == 0) {
-    bodies_.insert(std::move(upper));
-    return;
+    return bodies_.insert(std::move(upper)).second;
   }
   // Digits are no letters, so the candidates of the upper-cased body are the upper-cased
   // candidates: one search serves every body that differs from this one in letter case only.
@@ -85,7 +84,7 @@ void ModuleNameList::MakeDistinctAndAdd(std::string& body) {
   }
   next = counter < 99 ? counter + 1 : 99;
   WriteCounter(body, zero, counter);
-  bodies_.insert(std::move(candidate));
+  return bodies_.insert(std::move(candidate)).second;
 }
 
 std::string FileNamePart(const std::string& path, std::string_view separators) {

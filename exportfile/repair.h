@@ -53,7 +53,9 @@ class CharacterMap {
 class ModuleNameList {
  public:
   void Clear();
-  void MakeDistinctAndAdd(std::string& body);
+  // Returns false when the body still equals an earlier one: it has no name to count on, or
+  // every candidate was taken.
+  bool MakeDistinctAndAdd(std::string& body);
   size_t size() const { return count_; }
 
  private:

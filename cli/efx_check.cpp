@@ -1,0 +1,257 @@
+// efx check: the repair of every file in a run that writes nothing, reporting what the copies
+// would differ in. The report comes from the repair's own record loop, so it cannot disagree
+// with what efx fix writes.
+
+#include <CLI/CLI.hpp>
+#include <cinttypes>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/app_texts.h"
+#include "cli/byte_text.h"
+#include "cli/efx_commands.h"
+#include "cli/quiet_ui.h"
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/export_file.h"
+#include "exportfile/process_ef.h"
+#include "exportfile/record_observer.h"
+#include "exportfile/repair.h"
+#include "platform/runtime.h"
+#include "platform/settings_overlay.h"
+#include "progress/win_progress.h"
+
+namespace qef {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+std::string Count(uint64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// A path is text of the system's own encoding; bytes that are not UTF-8 become U+FFFD.
+std::string JsonText(const std::string& text) {
+  return Json(text).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+// What one file would get from the repair.
+struct FileCounts {
+  uint64_t records = 0;
+  uint64_t name_records = 0;
+  uint64_t changes = 0;
+  uint64_t padded = 0;
+  uint64_t duplicates = 0;
+
+  bool NeedsRepair() const { return changes != 0 || padded != 0; }
+};
+
+// Reports, record by record as the repair goes, every difference its copy would have: changed
+// name bodies, padded bodies, and the module names that stay duplicated.
+class CheckReport : public RecordObserver {
+ public:
+  CheckReport(std::FILE* out, bool json) : out_(out), json_(json) {
+    if (json_) std::fputs("{\"files\":[", out_);
+  }
+
+  void BeginFile(const std::string& path) {
+    counts_ = FileCounts();
+    first_finding_ = true;
+    if (json_) {
+      std::fprintf(out_, "%s\n{\"file\":%s,\"findings\":[", first_file_ ? "" : ",",
+                   JsonText(path).c_str());
+    } else {
+      std::fprintf(out_, "%s\n", path.c_str());
+    }
+    first_file_ = false;
+  }
+
+  void NameBody(std::string_view before, std::string_view after) override {
+    before_.Add(before);
+    after_.Add(after);
+    changed_ = changed_ || before != after;
+  }
+
+  void Record(const RecordInfo& record) override {
+    ++counts_.records;
+    bool name = record.shape != RecordShape::kFragment &&
+                record.shape != RecordShape::kRestCopied && IsNameRecord(record.header.Type());
+    if (name) ++counts_.name_records;
+    if (changed_) {
+      ++counts_.changes;
+      Json finding = Finding("change", record);
+      finding["before"] = BytesAsUtf8(before_.shown());
+      finding["after"] = BytesAsUtf8(after_.shown());
+      if (before_.omitted() != 0) finding["omitted"] = before_.omitted();
+      Write(finding,
+            Quoted(before_.shown()) + Omitted() + " -> " + Quoted(after_.shown()) + Omitted());
+    }
+    if (record.shape == RecordShape::kPadded) {
+      ++counts_.padded;
+      Json finding = Finding("cut_short", record);
+      finding["missing"] = record.missing;
+      Write(finding, "cut short: " + Count(record.missing, "byte", "bytes") +
+                         " missing, padded with spaces");
+    }
+    if (record.duplicate) {
+      ++counts_.duplicates;
+      Json finding = Finding("duplicate", record);
+      finding["body"] = BytesAsUtf8(after_.shown());
+      Write(finding,
+            "still equal to an earlier module name: " + Quoted(after_.shown()) + Omitted());
+    }
+    before_.Clear();
+    after_.Clear();
+    changed_ = false;
+  }
+
+  void EndFile(FileResult result, const std::string& failure) {
+    const char* status = result == FileResult::kFailed      ? "error"
+                         : result == FileResult::kCancelled ? "cancelled"
+                         : counts_.NeedsRepair()            ? "needs_repair"
+                                                            : "clean";
+    if (result == FileResult::kFailed) {
+      ++cannot_process_;
+    } else if (result == FileResult::kCompleted) {
+      ++(counts_.NeedsRepair() ? needs_repair_ : clean_);
+    }
+    if (json_) {
+      std::fprintf(out_, "%s],\"status\":\"%s\"", first_finding_ ? "" : "\n", status);
+      if (result == FileResult::kFailed) {
+        std::fprintf(out_, ",\"error\":%s", JsonText(failure).c_str());
+      }
+      std::fprintf(out_,
+                   ",\"records\":%" PRIu64 ",\"name_records\":%" PRIu64 ",\"changes\":%" PRIu64
+                   ",\"padded\":%" PRIu64 ",\"duplicates\":%" PRIu64 "}",
+                   counts_.records, counts_.name_records, counts_.changes, counts_.padded,
+                   counts_.duplicates);
+    } else {
+      std::fprintf(out_, "  %s\n", TextSummary(result, failure).c_str());
+    }
+  }
+
+  // The totals, and for JSON the end of the document.
+  void Finish(bool cancelled) {
+    uint64_t files = needs_repair_ + clean_ + cannot_process_;
+    if (json_) {
+      std::fprintf(out_,
+                   "\n],\"summary\":{\"files\":%" PRIu64 ",\"needs_repair\":%" PRIu64
+                   ",\"clean\":%" PRIu64 ",\"cannot_process\":%" PRIu64 ",\"cancelled\":%s}}\n",
+                   files, needs_repair_, clean_, cannot_process_, cancelled ? "true" : "false");
+    } else {
+      std::fprintf(out_, "%s: %s, %s, %s\n", Count(files, "file", "files").c_str(),
+                   Count(needs_repair_, "needs repair", "need repair").c_str(),
+                   (std::to_string(clean_) + " nothing to repair").c_str(),
+                   (std::to_string(cannot_process_) + " cannot be processed").c_str());
+    }
+  }
+
+  // A file that cannot be processed is the graver news, so it decides over one needing repair.
+  int ExitStatus() const {
+    if (cannot_process_ != 0) return kExitCannotProcess;
+    return needs_repair_ != 0 ? kExitNeedsRepair : kExitOk;
+  }
+
+ private:
+  static Json Finding(const char* kind, const RecordInfo& record) {
+    Json finding;
+    finding["kind"] = kind;
+    finding["offset"] = record.offset;
+    finding["type"] = record.header.Type();
+    finding["name"] = EFRecType(record.header.Type());
+    return finding;
+  }
+
+  std::string Omitted() const {
+    return before_.omitted() == 0 ? ""
+                                  : " ... (" + std::to_string(before_.omitted()) + " more bytes)";
+  }
+
+  void Write(const Json& finding, const std::string& text) {
+    if (json_) {
+      std::fprintf(out_, "%s\n%s", first_finding_ ? "" : ",", finding.dump().c_str());
+    } else {
+      std::fprintf(out_, "%12" PRId64 "  %-21s  %s\n", finding["offset"].get<int64_t>(),
+                   finding["name"].get<std::string>().c_str(), text.c_str());
+    }
+    first_finding_ = false;
+  }
+
+  std::string TextSummary(FileResult result, const std::string& failure) const {
+    if (result == FileResult::kFailed) return "cannot be processed: " + failure;
+    if (result == FileResult::kCancelled) return "cancelled";
+    std::string text;
+    if (counts_.NeedsRepair()) {
+      text = "needs repair:";
+      if (counts_.changes != 0) {
+        text += " " + Count(counts_.changes, "name record changes", "name records change");
+      }
+      if (counts_.padded != 0) {
+        text += std::string(counts_.changes != 0 ? "," : "") + " " +
+                Count(counts_.padded, "record cut short is padded", "records cut short are padded");
+      }
+    } else {
+      text = "nothing to repair";
+    }
+    if (counts_.duplicates != 0) {
+      text += "; " + Count(counts_.duplicates, "module name stays duplicated",
+                           "module names stay duplicated");
+    }
+    return text + " (" + Count(counts_.records, "record", "records") + ", " +
+           Count(counts_.name_records, "name record", "name records") + ")";
+  }
+
+  std::FILE* out_;
+  bool json_;
+  bool first_file_ = true;
+  bool first_finding_ = true;
+  FileCounts counts_;
+  BodyExcerpt before_;
+  BodyExcerpt after_;
+  bool changed_ = false;
+  uint64_t needs_repair_ = 0;
+  uint64_t clean_ = 0;
+  uint64_t cannot_process_ = 0;
+};
+
+}  // namespace
+
+int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
+  CLI::App app;
+  RepairOptions options;
+  bool json = false;
+  std::vector<std::string> files;
+  AddRepairOptions(app, options);
+  app.add_flag("--json", json);
+  app.add_option("files", files);
+  if (auto status = ParseCommand(app, args, env)) return *status;
+  if (files.empty()) return UsageError(env, "no export file given");
+
+  SettingsOverlay settings(env.settings);
+  ApplyRepairOptions(options, settings);
+  QuietDialogsUi ui(env.ui);
+  ScopedRuntime runtime(env.files, settings, ui);
+  WinProgress oWin;
+  oWin.Caption(kAppTitle);
+
+  CheckReport report(env.out, json);
+  // Unlike the repair, which stops at the first failing file, a check reports on every file.
+  RepairRun run(oWin, ReadRepairSettings(), RunMode::kDryRun, &report);
+  for (const std::string& path : files) {
+    report.BeginFile(path);
+    FileResult result = run.RepairFile(path);
+    report.EndFile(result, run.failure());
+    if (result == FileResult::kCancelled) break;
+  }
+  report.Finish(oWin.lAbort);
+  std::fflush(env.out);
+  if (oWin.lAbort) {
+    std::fputs("Cancelled.\n", env.err);
+    return kExitCancelled;
+  }
+  return report.ExitStatus();
+}
+
+}  // namespace qef

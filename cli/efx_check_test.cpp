@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "cli/efx_test_fixture.h"
+#include "exportfile/export_file.h"
+#include "exportfile/record_copier.h"
+#include "exportfile/repair.h"
+#include "exportfile/testing/export_file_generator.h"
+#include "exportfile/testing/records.h"
+
+namespace qef {
+namespace {
+
+using nlohmann::json;
+using testing::HeaderRecord;
+using testing::ModuleBody;
+using testing::Record;
+using testing::RecordWithLength;
+
+class EfxCheckTest : public EfxCommandTest {};
+
+// What the repaired copy differs in from its input, found by comparing the two files alone:
+// the offsets of the name records whose bodies differ (a body cut short counts as filled with
+// spaces), of the bodies the copy had to complete, and of the module names in the copy that
+// equal an earlier one without regard to ASCII letter case.
+struct CopyDifferences {
+  std::set<uint64_t> changed;
+  std::set<uint64_t> padded;
+  std::set<uint64_t> duplicates;
+};
+
+uint32_t LittleEndian(const std::string& bytes, size_t at, int width) {
+  uint32_t value = 0;
+  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
+  return value;
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+CopyDifferences Compare(const std::string& input, const std::string& copy) {
+  CopyDifferences found;
+  std::set<std::string> modules;
+  for (size_t at = 0; at + 6 <= input.size();) {
+    const auto type = static_cast<uint16_t>(LittleEndian(input, at, 2));
+    const uint32_t length = LittleEndian(input, at + 2, 4);
+    if (length > input.size()) break;  // the rest is copied as it stands
+    const std::string present = input.substr(at + 6, length);
+    const std::string written = copy.substr(at + 6, length);
+    if (present.size() < length) found.padded.insert(at);
+    if (IsNameRecord(type) && present + std::string(length - present.size(), ' ') != written) {
+      found.changed.insert(at);
+    }
+    if (type == AEF_REC_MODNAME && !modules.insert(UpperAscii(written)).second) {
+      found.duplicates.insert(at);
+    }
+    at += 6 + static_cast<size_t>(length);
+  }
+  return found;
+}
+
+std::set<uint64_t> FindingOffsets(const json& file, const char* kind) {
+  std::set<uint64_t> offsets;
+  for (const json& finding : file["findings"]) {
+    if (finding["kind"] == kind) offsets.insert(finding["offset"].get<uint64_t>());
+  }
+  return offsets;
+}
+
+// The check must say exactly what efx fix then writes: the same name records changed, the same
+// bodies padded, the same module names left duplicated, and "needs repair" exactly when the copy
+// differs from its input. Small copy blocks split bodies into several pieces.
+TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
+  struct BlockSize {
+    explicit BlockSize(size_t bytes) { SetCopyBlockSize(bytes); }
+    ~BlockSize() { SetCopyBlockSize(kDefaultCopyBlockSize); }
+  };
+  struct Sweep {
+    size_t block;
+    uint32_t seeds;
+  } sweeps[] = {{kDefaultCopyBlockSize, 2500}, {7, 300}};
+  int needing_repair = 0;
+  int with_duplicates = 0;
+  int with_padding = 0;
+  for (const Sweep& sweep : sweeps) {
+    BlockSize block_size(sweep.block);
+    for (uint32_t seed = 1; seed <= sweep.seeds; ++seed) {
+      SCOPED_TRACE("block " + std::to_string(sweep.block) + " seed " + std::to_string(seed));
+      const testing::GeneratedCase generated = testing::GenerateCase(seed);
+      settings_ = HeadlessSettings();
+      if (generated.settings.bad) settings_.Set(kSettingsKey, "Bad", *generated.settings.bad);
+      if (generated.settings.good) settings_.Set(kSettingsKey, "Good", *generated.settings.good);
+      fs_ = HeadlessFileSystem();
+      fs_.AddFile("App.AEF", generated.file);
+
+      EfxResult check = Run({"check", "--json", "App.AEF"});
+      ASSERT_TRUE(fs_.created.empty());
+      ASSERT_EQ(fs_.Names(), std::vector<std::string>{"App.AEF"});
+      EfxResult fix = Run({"fix", "App.AEF"});
+      ASSERT_EQ(fix.status, kExitOk) << fix.err;
+      const std::string copy = fs_.Content("App.fix");
+
+      const json report = json::parse(check.out);
+      ASSERT_EQ(report["files"].size(), 1u);
+      const json& file = report["files"][0];
+      const CopyDifferences expected = Compare(generated.file, copy);
+      EXPECT_EQ(FindingOffsets(file, "change"), expected.changed);
+      EXPECT_EQ(FindingOffsets(file, "cut_short"), expected.padded);
+      EXPECT_EQ(FindingOffsets(file, "duplicate"), expected.duplicates);
+      const bool differs = copy != generated.file;
+      EXPECT_EQ(file["status"], differs ? "needs_repair" : "clean");
+      EXPECT_EQ(check.status, differs ? kExitNeedsRepair : kExitOk);
+      needing_repair += differs;
+      with_duplicates += !expected.duplicates.empty();
+      with_padding += !expected.padded.empty();
+      if (HasFailure()) return;
+    }
+  }
+  // The generated cases reach every kind of finding, and clean files too.
+  EXPECT_GT(needing_repair, 2000);
+  EXPECT_LT(needing_repair, 2750);
+  EXPECT_GT(with_duplicates, 300);
+  EXPECT_GT(with_padding, 200);
+}
+
+TEST_F(EfxCheckTest, ReportsTheSamplesInText) {
+  AddSample("Helpers.MEF");
+  AddSample("Clean.AEF");
+  EfxResult result = Run({"check", "Helpers.MEF", "Clean.AEF"});
+  EXPECT_EQ(result.status, kExitNeedsRepair);
+  EXPECT_EQ(result.out,
+            "Helpers.MEF\n"
+            "          42  AEF_REC_MODNAME        \"Helpers: Date/Time\\x00\" -> "
+            "\"Helpers- Date-Time\\x00\"\n"
+            "         226  AEF_REC_MODNAME        \"File I/O\\x00\" -> \"File I-O\\x00\"\n"
+            "         371  AEF_REC_MODNAME        \"file i|o\\x00\" -> \"file i-1\\x00\"\n"
+            "  needs repair: 3 name records change (25 records, 3 name records)\n"
+            "Clean.AEF\n"
+            "  nothing to repair (27 records, 5 name records)\n"
+            "2 files: 1 needs repair, 1 nothing to repair, 0 cannot be processed\n");
+  EXPECT_EQ(result.err, "");
+  EXPECT_TRUE(fs_.created.empty());
+}
+
+TEST_F(EfxCheckTest, ExitStatusTellsTheWorstFile) {
+  fs_.AddFile("clean.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "ok"));
+  fs_.AddFile("dirty.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "a:b"));
+  fs_.AddFile("cut.AEF", HeaderRecord() + RecordWithLength(0x41, 9, "xy"));
+  fs_.AddFile("text.AEF", std::string(60, 'x'));
+  struct Case {
+    std::vector<std::string> files;
+    int status;
+  } cases[] = {
+      {{"clean.AEF"}, kExitOk},
+      {{"dirty.AEF"}, kExitNeedsRepair},
+      {{"cut.AEF"}, kExitNeedsRepair},
+      {{"clean.AEF", "dirty.AEF"}, kExitNeedsRepair},
+      {{"text.AEF"}, kExitCannotProcess},
+      {{"gone.AEF", "dirty.AEF"}, kExitCannotProcess},
+      {{"dirty.AEF", "text.AEF", "clean.AEF"}, kExitCannotProcess},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"check", "--json"};
+    args.insert(args.end(), c.files.begin(), c.files.end());
+    EfxResult result = Run(args);
+    EXPECT_EQ(result.status, c.status) << c.files[0];
+    json report = json::parse(result.out);
+    // A file that cannot be processed does not stop the check: every file is reported.
+    ASSERT_EQ(report["files"].size(), c.files.size());
+    EXPECT_EQ(report["summary"]["files"], c.files.size());
+  }
+  EXPECT_TRUE(fs_.created.empty());
+}
+
+TEST_F(EfxCheckTest, FilesThatCannotBeProcessedGetTheRepairsMessage) {
+  fs_.AddFile("App.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "a"));
+  fs_.AddFile("App.MEF", HeaderRecord() + Record(AEF_REC_APPNAME, "b"));
+  fs_.AddFile("old.fix", HeaderRecord() + Record(AEF_REC_APPNAME, "c"));
+  fs_.AddFile("short.AEF", "Export File");
+  const std::vector<std::string> files = {"App.AEF", "App.MEF", "old.fix", "short.AEF", "gone.AEF"};
+  std::vector<std::string> args = {"check", "--json"};
+  args.insert(args.end(), files.begin(), files.end());
+  json report = json::parse(Run(args).out);
+  std::vector<std::string> errors;
+  for (const json& file : report["files"]) {
+    errors.push_back(file.contains("error") ? file["error"].get<std::string>() : "");
+  }
+  EXPECT_EQ(errors,
+            (std::vector<std::string>{
+                "",
+                "App.MEF would be repaired to App.fix, which this run has already written, so it "
+                "is not processed",
+                "old.fix already has the extension .fix: its repaired copy would replace it, so "
+                "it is not processed",
+                "short.AEF is not a valid Export File", "Error reading gone.AEF"}));
+  EXPECT_EQ(report["summary"]["cannot_process"], 4);
+
+  // efx fix says the same about the first of them.
+  EfxResult text = Run({"check", "short.AEF"});
+  EXPECT_EQ(text.out,
+            "short.AEF\n  cannot be processed: short.AEF is not a valid Export File\n"
+            "1 file: 0 need repair, 0 nothing to repair, 1 cannot be processed\n");
+  EXPECT_EQ(Run({"fix", "App.AEF", "App.MEF"}).status, kExitFailed);
+  ASSERT_FALSE(ui_.boxes.empty());
+  EXPECT_EQ(ui_.boxes.back().text, errors[1]);
+}
+
+TEST_F(EfxCheckTest, ModuleNamesLeftDuplicatedAreListed) {
+  std::string records;
+  for (int i = 0; i < 101; ++i) records += Record(AEF_REC_MODNAME, ModuleBody("A:"));
+  fs_.AddFile("m.AEF", HeaderRecord() + records);
+  EfxResult result = Run({"check", "m.AEF"});
+  EXPECT_EQ(result.status, kExitNeedsRepair);
+  const std::string last_offset = std::to_string(HeaderRecord().size() + 100 * 9);
+  EXPECT_NE(result.out.find("  AEF_REC_MODNAME        \"A:\\x00\" -> \"99\\x00\"\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find(last_offset +
+                            "  AEF_REC_MODNAME        still equal to an earlier module name: "
+                            "\"99\\x00\"\n"),
+            std::string::npos)
+      << result.out.substr(result.out.size() - 400);
+  EXPECT_NE(result.out.find("  needs repair: 101 name records change; 1 module name stays "
+                            "duplicated (102 records, 101 name records)\n"),
+            std::string::npos);
+}
+
+TEST_F(EfxCheckTest, BadAndGoodOnTheCommandLineApplyAsInFix) {
+  settings_.Set(kSettingsKey, "Bad", "x");
+  fs_.AddFile("s.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "a:bx"));
+  struct Case {
+    std::vector<std::string> options;
+    const char* after;
+  } cases[] = {
+      {{}, "a:b-"},
+      {{"--bad", "ab"}, "-:-x"},
+      {{"--bad=ab", "--good=bc"}, "c:cx"},
+      {{"--bad=", "--good", "z"}, "azbx"},  // an empty Bad means the default set
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"check", "--json"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    args.push_back("s.AEF");
+    json report = json::parse(Run(args).out);
+    EXPECT_EQ(report["files"][0]["findings"][0]["after"], c.after) << c.after;
+  }
+}
+
+TEST_F(EfxCheckTest, CancelStopsTheCheckWithValidJson) {
+  fs_.AddFile("a.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "a:b") + Record(0x41, "x"));
+  fs_.AddFile("b.AEF", HeaderRecord());
+  ui_.ScheduleEvent(2, CommandEvent(IDCANCEL));
+  EfxResult result = Run({"check", "--json", "a.AEF", "b.AEF"});
+  EXPECT_EQ(result.status, kExitCancelled);
+  EXPECT_EQ(result.err, "Cancelled.\n");
+  json report = json::parse(result.out);
+  ASSERT_EQ(report["files"].size(), 1u);
+  EXPECT_EQ(report["files"][0]["status"], "cancelled");
+  EXPECT_EQ(report["summary"]["cancelled"], true);
+  EXPECT_EQ(std::count(fs_.opened.begin(), fs_.opened.end(), "b.AEF"), 0);
+}
+
+TEST_F(EfxCheckTest, UsageErrors) {
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"check"}, {"check", "--bad"}, {"check", "--type", "x", "a.AEF"}}) {
+    EfxResult result = Run(args);
+    EXPECT_EQ(result.status, kExitUsage) << args.back();
+    EXPECT_NE(result.err.find("Usage: efx fix"), std::string::npos);
+  }
+  EXPECT_EQ(Run({"check", "--help"}).status, kExitOk);
+  EXPECT_TRUE(fs_.opened.empty());
+}
+
+}  // namespace
+}  // namespace qef

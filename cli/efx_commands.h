@@ -1,0 +1,39 @@
+#pragma once
+
+// The commands of efx and what they share; each command gets the arguments after its word.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/efx.h"
+
+namespace CLI {
+class App;
+}  // namespace CLI
+
+namespace qef {
+
+class SettingsOverlay;
+
+int RunFix(const std::vector<std::string>& args, EfxEnvironment& env);
+int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env);
+int RunDump(const std::vector<std::string>& args, EfxEnvironment& env);
+
+// Reports a usage error on standard error, with the usage lines; returns kExitUsage.
+int UsageError(EfxEnvironment& env, const std::string& message);
+
+// Parses a command's arguments with its options declared in `app`, which also gets -h/--help.
+// Returns the exit status when the command ends here: after the help text or a usage error.
+std::optional<int> ParseCommand(CLI::App& app, std::vector<std::string> args, EfxEnvironment& env);
+
+// --bad and --good, shared by the commands that repair.
+struct RepairOptions {
+  std::optional<std::string> bad;
+  std::optional<std::string> good;
+};
+void AddRepairOptions(CLI::App& app, RepairOptions& options);
+// The options in front of the stored settings.
+void ApplyRepairOptions(const RepairOptions& options, SettingsOverlay& settings);
+
+}  // namespace qef
