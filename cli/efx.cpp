@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/app_texts.h"
+#include "cli/efx_ls.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "platform/runtime.h"
@@ -15,6 +16,7 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
+    "       efx ls [--json] PATTERN [ATTRIBUTES]\n"
     "       efx --help | --version\n";
 
 constexpr char kHelp[] =
@@ -37,6 +39,10 @@ constexpr char kHelp[] =
     "                 Both are taken byte for byte; without them the stored settings apply.\n"
     "  --help         show this text\n"
     "  --version      show the version\n"
+    "\n"
+    "efx ls [--json] PATTERN [ATTRIBUTES] lists the entries matching PATTERN (wildcards * and ?\n"
+    "in its last part); ATTRIBUTES (letters D S H C O T, or a number such as 0x10) adds entries\n"
+    "with those attributes.\n"
     "\n"
     "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n";
 
@@ -104,6 +110,7 @@ int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
     return kExitOk;
   }
   if (command == "fix") return RunFix({args.begin() + 1, args.end()}, env);
+  if (command == "ls") return RunLs({args.begin() + 1, args.end()}, env);
   return UsageError(env, "unknown command " + command);
 }
 
