@@ -5,6 +5,7 @@
 
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
+#include "cli/efx_ls.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "platform/runtime.h"
@@ -19,6 +20,7 @@ constexpr char kUsage[] =
     "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
     "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
+    "       efx ls [--json] PATTERN [ATTRIBUTES]\n"
     "       efx --help | --version\n";
 
 constexpr char kHelp[] =
@@ -54,9 +56,14 @@ constexpr char kHelp[] =
     "  --help         show this text\n"
     "  --version      show the version\n"
     "\n"
+    "efx ls [--json] PATTERN [ATTRIBUTES] lists the entries matching PATTERN (wildcards * and ?\n"
+    "in its last part); ATTRIBUTES (letters D S H C O T, or a number such as 0x10) adds entries\n"
+    "with those attributes.\n"
+    "\n"
     "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n"
     "  check: 0 nothing to repair, 1 a file needs repair, 3 a file cannot be processed.\n"
-    "  dump: 0 listed, 1 the file cannot be read as an export file.\n";
+    "  dump: 0 listed, 1 the file cannot be read as an export file.\n"
+    "  ls: 0 listed (also when nothing matched), 2 usage error.\n";
 
 constexpr char kVersion[] = "efx (Quillon Export File Fix) 1.1\n";
 
@@ -169,6 +176,7 @@ int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
   if (command == "fix") return RunFix(rest, env);
   if (command == "check") return RunCheck(rest, env);
   if (command == "dump") return RunDump(rest, env);
+  if (command == "ls") return RunLs(rest, env);
   return UsageError(env, "unknown command " + command);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/backends.h"
 #include "platform/console.h"
 #include "platform/console_ui.h"
+#include "platform/directory_search.h"
 #include "platform/error_block.h"
 #include "platform/runtime.h"
 #include "platform/runtime_state.h"
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   auto locale = qef::MakeSystemLocale();
   qef::ScopedRuntime runtime(*files, *settings, ui);
   runtime.runtime().state().locale = locale.get();
+  auto directories = qef::MakeSystemDirectorySearch();
+  runtime.runtime().state().directory_search = directories.get();
   runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
   qef::RuntimeInstance instance;
   qef::InstallSystemExceptionHandler();

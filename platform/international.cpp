@@ -96,6 +96,7 @@ Date Today() {
 std::string DToC(const Date& date) {
   const InternationalSettings& settings = Settings();
   const std::string& format = settings.date_format;
+  const bool blank = date.IsNull();
   std::string text;
   for (size_t i = 0; i < format.size();) {
     if (format.compare(i, 2, "YY") == 0) {
@@ -105,13 +106,13 @@ std::string DToC(const Date& date) {
       } else {
         std::snprintf(year, sizeof year, "%02d", date.year % 100);
       }
-      text += year;
+      text += blank ? std::string(settings.century ? 4 : 2, ' ') : std::string(year);
       i += format.compare(i, 4, "YYYY") == 0 ? 4 : 2;
     } else if (format.compare(i, 2, "MM") == 0) {
-      text += TwoDigits(date.month);
+      text += blank ? "  " : TwoDigits(date.month);
       i += 2;
     } else if (format.compare(i, 2, "DD") == 0) {
-      text += TwoDigits(date.day);
+      text += blank ? "  " : TwoDigits(date.day);
       i += 2;
     } else {
       text += format[i++];
@@ -120,16 +121,24 @@ std::string DToC(const Date& date) {
   return text;
 }
 
-std::string Time() {
+std::string TString(uint32_t seconds) {
   const InternationalSettings& settings = Settings();
-  LocalDateTime now = Now();
+  seconds %= 86400;
+  const int hour24 = static_cast<int>(seconds / 3600);
+  const int minute = static_cast<int>(seconds / 60 % 60);
+  const int second = static_cast<int>(seconds % 60);
   const char separator = static_cast<char>(settings.time_sep);
-  int hour = now.hour;
+  int hour = hour24;
   if (settings.am_pm) hour = hour % 12 == 0 ? 12 : hour % 12;
   std::string text =
-      TwoDigits(hour) + separator + TwoDigits(now.minute) + separator + TwoDigits(now.second);
-  if (settings.am_pm) text += now.hour < 12 ? settings.am_ext : settings.pm_ext;
+      TwoDigits(hour) + separator + TwoDigits(minute) + separator + TwoDigits(second);
+  if (settings.am_pm) text += hour24 < 12 ? settings.am_ext : settings.pm_ext;
   return text;
+}
+
+std::string Time() {
+  LocalDateTime now = Now();
+  return TString(static_cast<uint32_t>(now.hour * 3600 + now.minute * 60 + now.second));
 }
 
 std::string Version() { return CurrentRuntime().state().version; }
@@ -140,6 +149,8 @@ std::string NTrim(const Usual& number) {
       return std::to_string(number.AsLong());
     case DWORD:
       return std::to_string(number.AsDword());
+    case UINT64:
+      return std::to_string(number.AsUint64());
     case FLOAT: {
       double value = number.AsFloat();
       if (!std::isfinite(value)) return value != value ? "NaN" : value > 0 ? "+INF" : "-INF";
@@ -160,8 +171,11 @@ std::string AsString(const Usual& value) {
   switch (value.Type()) {
     case LONGINT:
     case DWORD:
+    case UINT64:
     case FLOAT:
       return NTrim(value);
+    case DATE:
+      return DToC(value.AsDate());
     case STRING:
       return value.AsText();
     case LOGIC:

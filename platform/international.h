@@ -39,17 +39,14 @@ bool SetCentury(bool four_digits);
 uint32_t SetEpoch();
 uint32_t SetEpoch(uint32_t year);
 
-struct Date {
-  int year;
-  int month;
-  int day;
-};
-
 Date Today();
 // The date in the date format; the year has four digits when SetCentury is on, two otherwise.
+// The null date gives the format with blanks in place of digits.
 std::string DToC(const Date& date);
-// The current time as hh:mm:ss with the time separator; with SetAmPm on, on the 12-hour clock
-// followed by the AM or PM suffix.
+// Seconds since midnight as hh:mm:ss with the time separator; with SetAmPm on, on the 12-hour
+// clock followed by the AM or PM suffix. Seconds are taken modulo one day.
+std::string TString(uint32_t seconds);
+// The current time as TString gives it.
 std::string Time();
 std::string Version();
 

@@ -12,6 +12,7 @@
 
 namespace qef {
 
+class DirectorySearch;
 class LocaleSource;
 
 struct InternationalSettings {
@@ -64,6 +65,7 @@ struct RuntimeState {
 
   // Backends and sources a program or a test chooses at start-up.
   LocaleSource* locale = nullptr;
+  DirectorySearch* directory_search = nullptr;
   // The folder the error log goes to when no default folder is set; must end in a separator.
   std::function<std::string()> base_work_dir = [] { return std::string(); };
   std::function<LocalDateTime()> clock;  // the local clock when empty

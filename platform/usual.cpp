@@ -5,8 +5,8 @@
 namespace qef {
 
 uint32_t Usual::Type() const {
-  static constexpr uint32_t kCodes[] = {NIL,   LONGINT,   FLOAT,  ARRAY, OBJECT, STRING,
-                                        LOGIC, CODEBLOCK, SYMBOL, DWORD, PTR};
+  static constexpr uint32_t kCodes[] = {NIL,       LONGINT, FLOAT, ARRAY, OBJECT, STRING, LOGIC,
+                                        CODEBLOCK, SYMBOL,  DWORD, PTR,   DATE,   UINT64};
   return kCodes[value_.index()];
 }
 
@@ -28,6 +28,10 @@ Usual EmptyUsual(uint32_t type) {
       return Usual::Dword(0);
     case PTR:
       return Usual::Ptr(nullptr);
+    case DATE:
+      return Usual::DateValue(Date{0, 0, 0});
+    case UINT64:
+      return Usual::Uint64(0);
     default:
       return Usual();
   }

@@ -17,6 +17,7 @@ namespace qef {
 // The run-time's type codes.
 inline constexpr uint32_t NIL = 0;
 inline constexpr uint32_t LONGINT = 1;
+inline constexpr uint32_t DATE = 2;
 inline constexpr uint32_t FLOAT = 3;
 inline constexpr uint32_t ARRAY = 5;
 inline constexpr uint32_t OBJECT = 6;
@@ -26,6 +27,16 @@ inline constexpr uint32_t CODEBLOCK = 9;
 inline constexpr uint32_t SYMBOL = 10;
 inline constexpr uint32_t DWORD = 14;
 inline constexpr uint32_t PTR = 18;
+inline constexpr uint32_t UINT64 = 23;
+
+// A calendar date; the null date (all zero) stands for "no date".
+struct Date {
+  int year;
+  int month;
+  int day;
+  bool IsNull() const { return year == 0 && month == 0 && day == 0; }
+  friend bool operator==(const Date&, const Date&) = default;
+};
 
 class Usual;
 using Array = std::vector<Usual>;
@@ -55,6 +66,8 @@ class Usual {
   static Usual Ptr(const void* pointer) {
     return Usual(Value(std::in_place_index<10>, const_cast<void*>(pointer)));
   }
+  static Usual DateValue(Date date) { return Usual(Value(std::in_place_index<11>, date)); }
+  static Usual Uint64(uint64_t value) { return Usual(Value(std::in_place_index<12>, value)); }
 
   // The run-time's type code of the value.
   uint32_t Type() const;
@@ -71,11 +84,13 @@ class Usual {
   Symbol AsSymbol() const { return std::get<8>(value_); }
   uint32_t AsDword() const { return std::get<9>(value_); }
   void* AsPtr() const { return std::get<10>(value_); }
+  Date AsDate() const { return std::get<11>(value_); }
+  uint64_t AsUint64() const { return std::get<12>(value_); }
 
  private:
-  using Value =
-      std::variant<std::monostate, int32_t, double, std::shared_ptr<Array>, std::shared_ptr<Object>,
-                   std::string, bool, std::shared_ptr<CodeBlock>, Symbol, uint32_t, void*>;
+  using Value = std::variant<std::monostate, int32_t, double, std::shared_ptr<Array>,
+                             std::shared_ptr<Object>, std::string, bool, std::shared_ptr<CodeBlock>,
+                             Symbol, uint32_t, void*, Date, uint64_t>;
   explicit Usual(Value value) : value_(std::move(value)) {}
   Value value_;
 };

@@ -1,0 +1,97 @@
+#pragma once
+
+// The directory search and file-time conversions of Windows, by the same names and shapes, so
+// that the directory listing reads like the Windows code it describes. Each backend answers as
+// Windows would: the Win32 one calls the real API, the POSIX one builds the records from the
+// file system, the headless one replays scripted records.
+
+#include <cstdint>
+#include <memory>
+
+namespace qef {
+
+using HANDLE = void*;
+// The value FindFirstFileA returns when nothing is found (the same bits as Windows').
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(~uintptr_t{0});
+
+inline constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x1;
+inline constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x2;
+inline constexpr uint32_t FILE_ATTRIBUTE_SYSTEM = 0x4;
+inline constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
+inline constexpr uint32_t FILE_ATTRIBUTE_ARCHIVE = 0x20;
+inline constexpr uint32_t FILE_ATTRIBUTE_TEMPORARY = 0x100;
+inline constexpr uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+inline constexpr uint32_t FILE_ATTRIBUTE_COMPRESSED = 0x800;
+
+inline constexpr int MAX_PATH = 260;
+
+// 100-nanosecond intervals since 1601-01-01, in two 32-bit halves.
+struct FILETIME {
+  uint32_t dwLowDateTime;
+  uint32_t dwHighDateTime;
+};
+
+struct SYSTEMTIME {
+  uint16_t wYear;
+  uint16_t wMonth;
+  uint16_t wDayOfWeek;  // 0 = Sunday
+  uint16_t wDay;
+  uint16_t wHour;
+  uint16_t wMinute;
+  uint16_t wSecond;
+  uint16_t wMilliseconds;
+};
+
+// The fields of Windows' WIN32_FIND_DATAA that a listing reads; the names are NUL-terminated.
+struct WIN32_FIND_DATAA {
+  uint32_t dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  uint32_t nFileSizeHigh;
+  uint32_t nFileSizeLow;
+  char cFileName[MAX_PATH];
+  char cAlternateFileName[14];
+};
+
+inline uint64_t FileTimeValue(const FILETIME& time) {
+  return uint64_t{time.dwHighDateTime} << 32 | time.dwLowDateTime;
+}
+inline FILETIME MakeFileTime(uint64_t value) {
+  return {static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)};
+}
+
+// Windows' calendar arithmetic of FileTimeToSystemTime, without any time zone: false (and the
+// result untouched) for values of 2^63 and above, as Windows refuses them.
+bool FileTimeToCalendar(const FILETIME& time, SYSTEMTIME* result);
+
+// Contract of every backend, as Windows keeps it:
+// - FindFirstFileA takes a path whose last component may hold the wildcards "*" and "?", fills
+//   `data` with the first matching entry and returns a handle, or INVALID_HANDLE_VALUE when
+//   nothing matches or the folder cannot be read.
+// - FindNextFileA fills `data` with the next entry; false when there is none (or the handle is
+//   unknown), `data` is then untouched.
+// - FindClose ends the search; false for an unknown handle.
+// - FileTimeToLocalFileTime moves a UTC file time into local time, FileTimeToSystemTime splits a
+//   file time into its calendar fields; false when the value cannot be converted.
+class DirectorySearch {
+ public:
+  virtual ~DirectorySearch() = default;
+  virtual HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) = 0;
+  virtual bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) = 0;
+  virtual bool FindClose(HANDLE search) = 0;
+  virtual bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) = 0;
+  virtual bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result) = 0;
+};
+
+// The real directory search of the system this program was built for.
+std::unique_ptr<DirectorySearch> MakeSystemDirectorySearch();
+
+// The installed run-time's directory search; without one nothing is found and no time converts.
+HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data);
+bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
+bool FindClose(HANDLE search);
+bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result);
+
+}  // namespace qef
