@@ -34,6 +34,13 @@ bool RecordCopier::Flush() {
   return !write_failed_;
 }
 
+// The file test took the size; a file that ends before it was cut while being copied, and a
+// copy of it would pass for complete.
+bool RecordCopier::EndedEarly(int64_t end) {
+  if (end < input_size_) read_failed_ = true;
+  return read_failed_;
+}
+
 CopyResult RecordCopier::Failure() const {
   return read_failed_    ? CopyResult::kReadError
          : write_failed_ ? CopyResult::kWriteError
@@ -56,7 +63,10 @@ bool RecordCopier::Ensure(size_t count) {
       return false;
     }
     filled_ += got;
-    if (got < wanted) input_ended_ = true;
+    if (got < wanted) {
+      input_ended_ = true;
+      if (EndedEarly(buffer_offset_ + static_cast<int64_t>(filled_))) return false;
+    }
   }
   return filled_ >= count;
 }
@@ -138,8 +148,11 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
   std::memcpy(large_body_.data(), buffer_.data() + next_, buffered);
   size_t got = FRead(input_, large_body_.data() + buffered, length - buffered);
   if (FError() != 0) return CopyResult::kReadError;
-  if (got < length - buffered) input_ended_ = true;
   buffer_offset_ += static_cast<int64_t>(filled_ + got);
+  if (got < length - buffered) {
+    input_ended_ = true;
+    if (EndedEarly(buffer_offset_)) return CopyResult::kReadError;
+  }
   filled_ = next_ = written_ = 0;
   map_.Apply(large_body_);
   module_names_.MakeDistinctAndAdd(large_body_);
@@ -151,12 +164,15 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
 CopyResult RecordCopier::CopyRest() {
   next_ = filled_;
   if (!Flush()) return CopyResult::kWriteError;
+  int64_t end = buffer_offset_ + static_cast<int64_t>(filled_);
   while (!input_ended_) {
     size_t got = FRead(input_, buffer_.data(), buffer_.size());
     if (FError() != 0) return CopyResult::kReadError;
     if (FWrite(output_, buffer_.data(), got) != got) return CopyResult::kWriteError;
+    end += static_cast<int64_t>(got);
     if (got < buffer_.size()) input_ended_ = true;
   }
+  if (EndedEarly(end)) return CopyResult::kReadError;
   next_ = written_ = filled_ = 0;
   return CopyResult::kDone;
 }
