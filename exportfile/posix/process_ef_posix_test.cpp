@@ -17,14 +17,17 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "exportfile/export_file.h"
 #include "exportfile/process_ef.h"
+#include "exportfile/repair.h"
 #include "exportfile/testing/records.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/posix/posix_file_system.h"
+#include "platform/posix/posix_settings_file.h"
 #include "platform/posix/posix_test_folder.h"
 #include "platform/runtime.h"
 #include "progress/win_progress.h"
@@ -211,6 +214,54 @@ TEST(ProcessEFPosixTest, InputRemovedOrCutAfterItsTest) {
       EXPECT_EQ(folder.Get("in.fix"), "earlier copy");
     }
     EXPECT_FALSE(AnyTemporaryIn(folder.path()));
+  }
+}
+
+TEST(ProcessEFPosixTest, HostileSettingsFiles) {
+  using namespace std::string_literals;
+  const std::string section = "[Quillon Pack 2\\Export Fix]\n";
+  const std::string long_bad(1 << 20, 'q');
+  struct Case {
+    const char* name;
+    std::optional<std::string> file;  // nothing: a folder stands where the file should be
+    std::string bad;                  // in force; empty: the default
+    std::string good;
+  } cases[] = {
+      {"very long values", section + "Bad=" + long_bad + ":\nGood=" + long_bad + "+\n",
+       long_bad + ":", long_bad + "+"},
+      {"zero bytes in the values", section + "Bad=a\0:\nGood=A\0+\n"s, "a\0:"s, "A\0+"s},
+      {"bytes beyond ASCII", section + "Bad=\xE9:\nGood=e\xFF\n", "\xE9:", "e\xFF"},
+      {"values missing", section, "", ""},
+      {"values empty", section + "Bad=\nGood=\n", "", ""},
+      {"no file at all", "", "", ""},
+      {"section never closed", "[Quillon Pack 2\\Export Fix\nBad=a\n", "", ""},
+      {"lines without =", section + "Bad\nGood\n", "", ""},
+      {"binary garbage", "\x80\x00\xFF[]=\n=\n[\n\x01\x02\n"s + section + "Bad=\x01\n", "\x01", ""},
+      {"unreadable: a folder", std::nullopt, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PosixTestFolder folder;
+    std::string settings_path = folder.Path("exportfix.ini");
+    if (!c.file) {
+      std::filesystem::create_directory(settings_path);
+    } else if (!c.file->empty()) {
+      folder.Put("exportfix.ini", *c.file);
+    }
+    std::string body = "a:b\xE9q+\x01"s + '\0' + "z";
+    std::string input = HeaderRecord() + Record(AEF_REC_APPNAME, body);
+    folder.Put("in.AEF", input);
+
+    PosixFileSystem files;
+    PosixSettingsFile settings(settings_path);
+    HeadlessUi ui;
+    ScopedRuntime runtime(files, settings, ui);
+    WinProgress win;
+    EXPECT_EQ(ProcessEF({folder.Path("in.AEF")}, win), 1u);
+    EXPECT_TRUE(ui.boxes.empty());
+    std::string expected = body;
+    CharacterMap(WithDefaults(c.bad, c.good)).Apply(expected);
+    EXPECT_EQ(folder.Get("in.fix"), HeaderRecord() + Record(AEF_REC_APPNAME, expected));
   }
 }
 
