@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 
 #include "exportfile/export_file.h"
 #include "exportfile/record_copier.h"
@@ -373,6 +375,131 @@ TEST_F(ProcessEFTest, SettingsAreReadAtTheStartOfEveryRun) {
   settings_.Set(kSettingsKey, "Good", "bc");
   Run({"s.AEF"});
   EXPECT_EQ(fs_.Content("s.fix"), ExportFile(Record(AEF_REC_APPNAME, "c:c")));
+}
+
+// A file of several blocks with name records among large opaque ones, so that failures land in
+// every part of a copy.
+std::string SeveralBlocks() {
+  std::string records;
+  for (int i = 0; i < 12; ++i) {
+    records += Record(AEF_REC_MODNAME, ModuleBody("M:" + std::to_string(i)));
+    records += Record(0x41, std::string(200000 + i, static_cast<char>('a' + i)));
+  }
+  return ExportFile(records);
+}
+
+// After any failure: the warning, nothing counted, the earlier copy and the input as they were,
+// no temporary file, no file left open, and the next file not touched.
+void ExpectFailedCleanly(HeadlessFileSystem& fs, ScopedRuntime& runtime, HeadlessUi& ui,
+                         uint32_t completed, const std::string& message, const std::string& input) {
+  EXPECT_EQ(completed, 0u);
+  ASSERT_EQ(ui.boxes.size(), 1u);
+  EXPECT_EQ(ui.boxes[0].text, message);
+  EXPECT_EQ(fs.Content("in.fix"), "earlier copy");
+  EXPECT_EQ(fs.Content("in.AEF"), input);
+  EXPECT_FALSE(fs.Exists("next.fix"));
+  EXPECT_EQ(runtime.runtime().file_table().OpenCount(), 0u);
+  for (const auto& name : fs.Names()) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+}
+
+TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
+  std::string input = SeveralBlocks();
+  HeadlessFileSystem clean;
+  long total_writes;
+  {
+    HeadlessUi ui;
+    ScopedRuntime runtime(clean, settings_, ui);
+    WinProgress win;
+    clean.AddFile("in.AEF", input);
+    ASSERT_EQ(ProcessEF({"in.AEF"}, win), 1u);
+    total_writes = clean.writes;
+  }
+  ASSERT_GE(total_writes, 5) << "the copy should take several writes";
+  for (long n = 1; n <= total_writes; ++n) {
+    SCOPED_TRACE("write " + std::to_string(n));
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    fs.AddFile("in.AEF", input);
+    fs.AddFile("in.fix", "earlier copy");
+    fs.AddFile("next.AEF", ExportFile(""));
+    fs.fail_write_number = n;
+    uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
+    ExpectFailedCleanly(fs, runtime, ui, completed, "Error writing in.fix", input);
+  }
+  std::printf("[ faults   ] %ld write failures injected, each survived\n", total_writes);
+}
+
+TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {
+  std::string input = SeveralBlocks();
+  int injected = 0;
+  for (int64_t from = 60; from < static_cast<int64_t>(input.size()); from += 97001) {
+    SCOPED_TRACE("reads fail past " + std::to_string(from));
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    fs.AddFile("in.AEF", input);
+    fs.AddFile("in.fix", "earlier copy");
+    fs.AddFile("next.AEF", ExportFile(""));
+    fs.fail_reads_of = "in.AEF";
+    fs.fail_reads_from = from;
+    uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
+    ExpectFailedCleanly(fs, runtime, ui, completed, "Error reading in.AEF", input);
+    ++injected;
+  }
+  std::printf("[ faults   ] %d read failures injected, each survived\n", injected);
+}
+
+TEST_F(ProcessEFTest, InputCutOrRemovedBetweenTheTestAndTheCopy) {
+  std::string input = SeveralBlocks();
+  std::string long_module =
+      ExportFile(Record(AEF_REC_MODNAME, ModuleBody(std::string(600000, 'm'))));
+  std::string over_long = ExportFile(RecordWithLength(0x41, 0x7FFFFFFF, std::string(600000, 'x')));
+  struct Case {
+    const char* name;
+    std::string input;
+    size_t cut_to;  // npos: the input is removed instead
+    bool completes;
+  } cases[] = {
+      {"removed, still open", input, std::string::npos, true},
+      {"cut to nothing", input, 0, false},
+      {"cut in a block", input, 300000, false},
+      {"cut in the last byte", input, input.size() - 1, false},
+      // Past the platform's first read-ahead, or the cut would not be seen at all.
+      {"cut in a module name longer than a block", long_module, 400000, false},
+      {"cut in a rest copied as stored", over_long, 400000, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetCopyBlockSize(4096);
+    HeadlessFileSystem fs;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings_, ui);
+    WinProgress win;
+    fs.AddFile("in.AEF", c.input);
+    fs.AddFile("in.fix", "earlier copy");
+    fs.AddFile("next.AEF", ExportFile(""));
+    fs.before_create = [&](const std::string& name) {
+      if (name != "in.fix.partial") return;
+      if (c.cut_to == std::string::npos) {
+        fs.Erase("in.AEF");
+      } else {
+        fs.Truncate("in.AEF", c.cut_to);
+      }
+    };
+    uint32_t completed = ProcessEF({"in.AEF"}, win);
+    SetCopyBlockSize(kDefaultCopyBlockSize);
+    if (c.completes) {
+      EXPECT_EQ(completed, 1u);
+      EXPECT_TRUE(ui.boxes.empty());
+      EXPECT_EQ(fs.Content("in.fix").size(), c.input.size());
+      continue;
+    }
+    std::string left = c.input.substr(0, c.cut_to);
+    ExpectFailedCleanly(fs, runtime, ui, completed, "Error reading in.AEF", left);
+  }
 }
 
 }  // namespace

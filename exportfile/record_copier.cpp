@@ -76,6 +76,13 @@ bool RecordCopier::Flush() {
   return !write_failed_;
 }
 
+// The file test took the size; a file that ends before it was cut while being copied, and a
+// copy of it would pass for complete.
+bool RecordCopier::EndedEarly(int64_t end) {
+  if (end < input_size_) read_failed_ = true;
+  return read_failed_;
+}
+
 CopyResult RecordCopier::Failure() const {
   return read_failed_    ? CopyResult::kReadError
          : write_failed_ ? CopyResult::kWriteError
@@ -98,7 +105,10 @@ bool RecordCopier::Ensure(size_t count) {
       return false;
     }
     filled_ += got;
-    if (got < wanted) input_ended_ = true;
+    if (got < wanted) {
+      input_ended_ = true;
+      if (EndedEarly(buffer_offset_ + static_cast<int64_t>(filled_))) return false;
+    }
   }
   return filled_ >= count;
 }
@@ -198,11 +208,12 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
   std::memcpy(large_body_.data(), buffer_.data() + next_, buffered);
   size_t got = FRead(input_, large_body_.data() + buffered, length - buffered);
   if (FError() != 0) return CopyResult::kReadError;
+  buffer_offset_ += static_cast<int64_t>(filled_ + got);
   if (got < length - buffered) {
     input_ended_ = true;
     missing_ = static_cast<uint32_t>(length - buffered - got);
+    if (EndedEarly(buffer_offset_)) return CopyResult::kReadError;
   }
-  buffer_offset_ += static_cast<int64_t>(filled_ + got);
   filled_ = next_ = written_ = 0;
   if (observer_ != nullptr) before_ = large_body_;
   map_.Apply(large_body_);
@@ -217,13 +228,16 @@ CopyResult RecordCopier::CopyRest() {
   rest_size_ = filled_ - next_;
   next_ = filled_;
   if (!Flush()) return CopyResult::kWriteError;
+  int64_t end = buffer_offset_ + static_cast<int64_t>(filled_);
   while (!input_ended_) {
     size_t got = FRead(input_, buffer_.data(), buffer_.size());
     if (FError() != 0) return CopyResult::kReadError;
     if (!Write(buffer_.data(), got)) return CopyResult::kWriteError;
     rest_size_ += got;
+    end += static_cast<int64_t>(got);
     if (got < buffer_.size()) input_ended_ = true;
   }
+  if (EndedEarly(end)) return CopyResult::kReadError;
   next_ = written_ = filled_ = 0;
   return CopyResult::kDone;
 }

@@ -56,6 +56,8 @@ class RecordCopier {
   bool Ensure(size_t count);
   // Writes what is read and not yet written.
   bool Flush();
+  // Marks a read failure when the input ended at `end`, before the size the file test found.
+  bool EndedEarly(int64_t end);
   // What went wrong in Ensure or Flush, kDone when nothing did.
   CopyResult Failure() const;
 

@@ -1,5 +1,8 @@
 #include "exportfile/repair.h"
 
+#include <utility>
+#include <vector>
+
 #include "platform/settings.h"
 
 namespace qef {
@@ -47,12 +50,20 @@ RepairSettings ReadRepairSettings() {
 }
 
 CharacterMap::CharacterMap(std::string_view bad, std::string_view good) {
-  for (size_t byte = 0; byte < map_.size(); ++byte) {
-    auto value = static_cast<char>(byte);
-    for (size_t n = 0; n < bad.size(); ++n) {
-      if (value == bad[n]) value = n < good.size() ? good[n] : '-';
-    }
-    map_[byte] = static_cast<uint8_t>(value);
+  // One pass per Bad byte over the bytes that hold that value now. Groups only ever merge, the
+  // smaller into the larger, so a stored Bad of megabytes costs one step per byte, not 256.
+  std::array<std::vector<uint8_t>, 256> holders;
+  for (size_t byte = 0; byte < holders.size(); ++byte) holders[byte] = {static_cast<uint8_t>(byte)};
+  for (size_t n = 0; n < bad.size(); ++n) {
+    auto from = static_cast<uint8_t>(bad[n]);
+    auto to = static_cast<uint8_t>(n < good.size() ? good[n] : '-');
+    if (from == to || holders[from].empty()) continue;
+    if (holders[to].size() < holders[from].size()) std::swap(holders[to], holders[from]);
+    holders[to].insert(holders[to].end(), holders[from].begin(), holders[from].end());
+    holders[from].clear();
+  }
+  for (size_t value = 0; value < holders.size(); ++value) {
+    for (uint8_t byte : holders[value]) map_[byte] = static_cast<uint8_t>(value);
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,34 @@ TEST(CharacterMapTest, ReplacesPassByPassInTheOrderOfBad) {
       {"blank inside Bad is a character", {" :", "_-"}, "a b:c", "a_b-c"},
   };
   for (const Case& c : cases) EXPECT_EQ(Replace(c.settings, c.body), c.expected) << c.name;
+}
+
+// The replacement as written: every Bad byte in turn, over the whole body as it stands.
+std::string ReplacePassByPass(const std::string& bad, const std::string& good, std::string body) {
+  for (size_t n = 0; n < bad.size(); ++n) {
+    for (char& c : body) {
+      if (c == bad[n]) c = n < good.size() ? good[n] : '-';
+    }
+  }
+  return body;
+}
+
+TEST(CharacterMapTest, EqualsThePassByPassReplacementForLongAndChainedSettings) {
+  std::string every_byte;
+  for (int byte = 0; byte < 256; ++byte) every_byte += static_cast<char>(byte);
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    // Few distinct bytes make long chains: values gather in one group and move on together.
+    size_t length = round < 100 ? random() % 40 : 1000 + random() % 5000;
+    int alphabet = 2 + static_cast<int>(random() % 254);
+    std::string bad;
+    std::string good;
+    for (size_t i = 0; i < length; ++i) bad += static_cast<char>(random() % alphabet);
+    for (size_t i = 0; i < length - random() % (length + 1) / 2; ++i)
+      good += static_cast<char>(random() % alphabet);
+    ASSERT_EQ(Replace({bad, good}, every_byte), ReplacePassByPass(bad, good, every_byte))
+        << "round " << round;
+  }
 }
 
 TEST(RepairSettingsTest, BlankOrAbsentValuesTakeTheirDefaultsIndependently) {

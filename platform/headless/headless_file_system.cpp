@@ -84,8 +84,14 @@ std::unique_ptr<File> HeadlessFileSystem::Open(const std::string& path, FileAcce
   return std::make_unique<HeadlessFile>(*this, found->second, path == fail_reads_of);
 }
 
+void HeadlessFileSystem::Truncate(const std::string& path, size_t size) {
+  auto found = files_.find(path);
+  if (found != files_.end() && found->second->size() > size) found->second->resize(size);
+}
+
 std::unique_ptr<File> HeadlessFileSystem::Create(const std::string& path, CreateMode mode) {
   created.push_back(path);
+  if (before_create) before_create(path);
   if (Contains(refuse_create, path)) {
     last_error_ = refuse_create_error;
     return nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -20,6 +21,8 @@ class HeadlessFileSystem : public FileSystem {
   // The content of a file; empty when there is none.
   std::string Content(const std::string& path) const;
   std::vector<std::string> Names() const;
+  // Cuts a file to `size` bytes in place, as another program would: open files see it too.
+  void Truncate(const std::string& path, size_t size);
 
   std::unique_ptr<File> Open(const std::string& path, FileAccess access) override;
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
@@ -45,6 +48,9 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;
   bool case_insensitive_names = false;
+  // Called with the name before each create: a test changes the files there, after the input's
+  // file test and before its copy.
+  std::function<void(const std::string&)> before_create;
 
   long writes = 0;
   size_t largest_read = 0;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <ios>
 #include <iterator>
 #include <string_view>
 
@@ -60,7 +61,14 @@ std::optional<std::string> PosixSettingsFile::Query(const std::string& sub_key,
                                                     const std::string& name) {
   std::ifstream file(path_, std::ios::binary);
   if (!file) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // A folder, or a read error, under the file's name: the library throws from the stream
+    // buffer even without exceptions enabled. Unreadable means no values.
+    return std::nullopt;
+  }
   return FindSetting(text, sub_key, name);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <optional>
 #include <string>
@@ -74,6 +75,12 @@ TEST_F(PosixSettingsFileTest, ReadsTheFileAfreshOnEveryQuery) {
 
 TEST_F(PosixSettingsFileTest, MissingFileHoldsNoValue) {
   PosixSettingsFile settings(folder_.Path("missing.ini"));
+  EXPECT_EQ(settings.Query("S", "N"), std::nullopt);
+}
+
+TEST_F(PosixSettingsFileTest, FolderInPlaceOfTheFileHoldsNoValue) {
+  ASSERT_EQ(::mkdir(folder_.Path("folder.ini").c_str(), 0700), 0);
+  PosixSettingsFile settings(folder_.Path("folder.ini"));
   EXPECT_EQ(settings.Query("S", "N"), std::nullopt);
 }
 

@@ -15,12 +15,13 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
   size_t star = std::string_view::npos;
   size_t star_name = 0;
   while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
+    // A "*" is a wildcard even where the name holds a "*" too, so it is tested first.
+    if (p < pattern.size() && pattern[p] == '*') {
       star = p++;
       star_name = n;
+    } else if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+      ++p;
+      ++n;
     } else if (star != std::string_view::npos) {
       p = star + 1;
       n = ++star_name;

@@ -27,6 +27,10 @@ TEST(WildcardTest, MatchesAsWindowsDoes) {
       {"", "x", false},
       {"**", "", true},
       {"App.AEF", "APP.aef", true},
+      // A "*" in the name must not use up the pattern's "*" as a plain character.
+      {"*", "*x", true},
+      {"*.AEF", "*x.AEF", true},
+      {"A*", "A*B", true},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WildcardMatch(c.pattern, c.name), c.matches) << c.pattern << " ~ " << c.name;
