@@ -177,6 +177,10 @@ TEST(ProgramTest, RegistersAppAndTheProgressWindowWithTheirMethods) {
   EXPECT_EQ(registry.MethodNames(Symbol("WinProgress")),
             (std::vector<std::string>{"PBCANCEL", "INIT", "PROGRESS", "TASK", "DESCRIPTION",
                                       "DISPATCH", "POSTINIT", "PREINIT"}));
+  for (const char* error_class : {"Error", "WCError"}) {
+    EXPECT_NE(registry.Create(Symbol(error_class)), nullptr) << error_class;
+    EXPECT_TRUE(registry.HasMethod(Symbol(error_class), Symbol("Throw"))) << error_class;
+  }
   EXPECT_FALSE(RegisterClasses(registry)) << "a class registers once";
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "errorsys/def_error.h"
+#include "errorsys/error.h"
 #include "progress/win_progress.h"
 #include "resources/icons.h"
 
@@ -22,7 +23,12 @@ bool RegisterClasses(ClassRegistry& registry) {
                             {Symbol("Dispatch"), nullptr},
                             {Symbol("PostInit"), nullptr},
                             {Symbol("PreInit"), nullptr}}) &&
-         RegisterIconClasses(registry);
+         RegisterIconClasses(registry) &&
+         // The error classes; Throw needs the object a raised error holds, so it is named only.
+         registry.Register(Symbol("Error"), [] { return std::make_unique<Error>(); },
+                           {{Symbol("Throw"), nullptr}}) &&
+         registry.Register(Symbol("WCError"), [] { return std::make_unique<WCError>(); },
+                           {{Symbol("Throw"), nullptr}});
 }
 
 Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)> find_resource) {

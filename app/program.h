@@ -8,7 +8,7 @@
 namespace qef {
 
 // Registers the program's classes and their methods: App with Start, WinProgress with its
-// eight. False when one cannot be registered.
+// eight, the 22 icon classes and the error classes. False when one cannot be registered.
 bool RegisterClasses(ClassRegistry& registry);
 
 // The exportfix program: its classes and initialisation procedures, with resources looked up by

@@ -6,6 +6,7 @@
 #include "exportfile/export_file.h"
 #include "exportfile/record_copier.h"
 #include "exportfile/repair.h"
+#include "platform/error_block.h"
 #include "platform/file_functions.h"
 #include "platform/window.h"
 #include "progress/win_progress.h"
@@ -113,6 +114,7 @@ FileResult RepairRun::Discard(const std::string& temporary, const std::string& t
 }
 
 uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin) {
+  Activation activation("PROCESSEF", __LINE__);  // a level of the error box's call stack
   RepairSettings settings = ReadRepairSettings();
   if (files.empty()) {
     Warn(oWin, "Cannot find file - no export file was chosen");

@@ -1,10 +1,12 @@
 #include "progress/win_progress.h"
 
+#include "platform/error_block.h"
 #include "resources/icons.h"
 
 namespace qef {
 
 WinProgress::WinProgress(Window* owner, const std::any& extra) {
+  Activation activation("WINPROGRESS:INIT", __LINE__);  // levels of the error box's call stack
   PreInit(owner, extra);
   DialogWindow::Init(owner, ResourceID("WinProgress", _GetInst()), false);
 
@@ -38,11 +40,13 @@ WinProgress::WinProgress(Window* owner, const std::any& extra) {
 }
 
 WinProgress& WinProgress::PBCancel() {
+  Activation activation("WINPROGRESS:PBCANCEL", __LINE__);
   lAbort = true;
   return *this;
 }
 
 intptr_t WinProgress::Dispatch(const Event& event) {
+  Activation activation("WINPROGRESS:DISPATCH", __LINE__);
   if (event.Message() == WM_COMMAND && event.wParam() == IDCANCEL) PBCancel();
   return DialogWindow::Dispatch(event);
 }
