@@ -1,7 +1,6 @@
 #include "resources/icons.h"
 
 #include <memory>
-#include <type_traits>
 
 #include "platform/object.h"
 
@@ -9,20 +8,10 @@ namespace qef {
 
 namespace {
 
-// The run-time creates objects by class name as Objects; the window library's Icon is not one, so
-// the object it makes is the icon class joined with Object.
-template <typename IconClass>
-class IconObject final : public IconClass, public Object {};
-
+// The run-time creates objects by class name; an Icon is an Object, so the class itself serves.
 template <typename IconClass>
 ClassRegistry::Factory IconFactory() {
-  return []() -> std::unique_ptr<Object> {
-    if constexpr (std::is_base_of_v<Object, IconClass>) {
-      return std::make_unique<IconClass>();
-    } else {
-      return std::make_unique<IconObject<IconClass>>();
-    }
-  };
+  return []() -> std::unique_ptr<Object> { return std::make_unique<IconClass>(); };
 }
 
 template <typename IconClass>
