@@ -4,9 +4,9 @@
 
 #include "app/app_texts.h"
 #include "exportfile/process_ef.h"
-#include "platform/error_block.h"
-#include "platform/window.h"
 #include "progress/win_progress.h"
+#include "runtime/error_block.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -12,9 +12,9 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
-#include "platform/startup.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
+#include "runtime/startup.h"
 
 namespace qef {
 namespace {

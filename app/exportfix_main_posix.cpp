@@ -8,8 +8,8 @@
 #include "platform/backends.h"
 #include "platform/console.h"
 #include "platform/posix/posix_terminal_ui.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 int main() {
   auto files = qef::MakeSystemFileSystem();

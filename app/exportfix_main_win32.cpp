@@ -5,9 +5,9 @@
 
 #include "app/program.h"
 #include "platform/backends.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
 #include "platform/win32/win32_ui.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

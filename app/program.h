@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/startup.h"
+#include "runtime/startup.h"
 
 namespace qef {
 

@@ -31,8 +31,8 @@
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
 #include "platform/posix/posix_file_system.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

@@ -8,9 +8,9 @@
 #include "cli/efx_ls.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
-#include "platform/runtime.h"
-#include "platform/settings_overlay.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
+#include "runtime/settings_overlay.h"
 
 namespace qef {
 

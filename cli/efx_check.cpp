@@ -18,9 +18,9 @@
 #include "exportfile/process_ef.h"
 #include "exportfile/record_observer.h"
 #include "exportfile/repair.h"
-#include "platform/runtime.h"
-#include "platform/settings_overlay.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
+#include "runtime/settings_overlay.h"
 
 namespace qef {
 

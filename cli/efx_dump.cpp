@@ -16,8 +16,8 @@
 #include "exportfile/export_file.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/record_observer.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

@@ -7,8 +7,8 @@
 
 #include "cli/byte_text.h"
 #include "fsutil/extended_directory.h"
-#include "platform/international.h"
-#include "platform/runtime.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

@@ -8,9 +8,9 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/international.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 namespace {

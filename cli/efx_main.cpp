@@ -4,12 +4,12 @@
 #include "errorsys/def_error.h"
 #include "platform/backends.h"
 #include "platform/console.h"
-#include "platform/console_ui.h"
 #include "platform/directory_search.h"
-#include "platform/error_block.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
-#include "platform/startup.h"
+#include "runtime/error_block.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
+#include "runtime/startup.h"
+#include "ui/console_ui.h"
 
 int main(int argc, char** argv) {
   auto files = qef::MakeSystemFileSystem();

@@ -8,11 +8,11 @@
 #include "exportfile/export_file.h"
 #include "exportfile/repair.h"
 #include "exportfile/testing/records.h"
-#include "platform/console_ui.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
 #include "progress/win_progress.h"
+#include "ui/console_ui.h"
 
 namespace qef {
 namespace {

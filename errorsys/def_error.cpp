@@ -4,11 +4,12 @@
 #include "errorsys/error.h"
 #include "errorsys/error_text.h"
 #include "errorsys/set_international.h"
-#include "platform/error_block.h"
-#include "platform/file_text.h"
-#include "platform/international.h"
-#include "platform/startup.h"
-#include "platform/user_interface.h"
+#include "runtime/error_block.h"
+#include "runtime/file_text.h"
+#include "runtime/international.h"
+#include "runtime/startup.h"
+#include "ui/user_interface.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/usual.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

@@ -4,8 +4,8 @@
 #include <new>
 
 #include "errorsys/error.h"
-#include "platform/error_structure.h"
-#include "platform/window.h"
+#include "runtime/error_structure.h"
+#include "ui/window.h"
 
 namespace qef {
 

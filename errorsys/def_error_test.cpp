@@ -8,9 +8,9 @@
 #include "errorsys/error.h"
 #include "errorsys/error_test_fixture.h"
 #include "errorsys/set_international.h"
-#include "platform/error_block.h"
-#include "platform/international.h"
-#include "platform/startup.h"
+#include "runtime/error_block.h"
+#include "runtime/international.h"
+#include "runtime/startup.h"
 
 namespace qef {
 namespace {

@@ -1,6 +1,6 @@
 #include "errorsys/error.h"
 
-#include "platform/error_block.h"
+#include "runtime/error_block.h"
 
 namespace qef {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/object.h"
-#include "platform/symbol.h"
-#include "platform/usual.h"
+#include "runtime/object.h"
+#include "runtime/symbol.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

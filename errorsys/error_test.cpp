@@ -4,8 +4,8 @@
 
 #include "errorsys/def_error_gen.h"
 #include "errorsys/error_test_fixture.h"
-#include "platform/error_block.h"
-#include "platform/error_structure.h"
+#include "runtime/error_block.h"
+#include "runtime/error_structure.h"
 
 namespace qef {
 namespace {

@@ -6,8 +6,8 @@
 #include "platform/headless/headless_locale.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/error_block.h"
-#include "platform/file_text.h"
-#include "platform/international.h"
+#include "runtime/error_block.h"
+#include "runtime/file_text.h"
+#include "runtime/international.h"
 
 namespace qef {
 

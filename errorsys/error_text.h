@@ -5,8 +5,8 @@
 #include <string>
 
 #include "errorsys/error.h"
-#include "platform/file_functions.h"
-#include "platform/usual.h"
+#include "runtime/file_functions.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

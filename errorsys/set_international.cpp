@@ -4,9 +4,9 @@
 #include <string>
 
 #include "errorsys/error.h"
-#include "platform/error_block.h"
-#include "platform/international.h"
 #include "platform/locale_source.h"
+#include "runtime/error_block.h"
+#include "runtime/international.h"
 
 namespace qef {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "platform/symbol.h"
+#include "runtime/symbol.h"
 
 namespace qef {
 

@@ -4,8 +4,8 @@
 
 #include "errorsys/error.h"
 #include "errorsys/error_test_fixture.h"
-#include "platform/error_block.h"
-#include "platform/international.h"
+#include "runtime/error_block.h"
+#include "runtime/international.h"
 
 namespace qef {
 namespace {

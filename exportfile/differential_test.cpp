@@ -18,8 +18,8 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

@@ -22,7 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/file_functions.h"
+#include "runtime/file_functions.h"
 
 namespace qef {
 

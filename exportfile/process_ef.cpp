@@ -6,10 +6,10 @@
 #include "exportfile/export_file.h"
 #include "exportfile/record_copier.h"
 #include "exportfile/repair.h"
-#include "platform/error_block.h"
-#include "platform/file_functions.h"
-#include "platform/window.h"
 #include "progress/win_progress.h"
+#include "runtime/error_block.h"
+#include "runtime/file_functions.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -5,8 +5,8 @@
 
 #include "exportfile/export_file.h"
 #include "exportfile/repair.h"
-#include "platform/window.h"
 #include "progress/win_progress.h"
+#include "ui/window.h"
 
 namespace qef {
 

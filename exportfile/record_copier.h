@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "exportfile/record_observer.h"
-#include "platform/file_functions.h"
+#include "runtime/file_functions.h"
 
 namespace qef {
 

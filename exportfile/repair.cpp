@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/settings.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

@@ -12,12 +12,12 @@
 #include "exportfile/repair.h"
 #include "exportfile/testing/export_file_generator.h"
 #include "exportfile/testing/records.h"
-#include "platform/file_table.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/file_table.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

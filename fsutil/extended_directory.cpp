@@ -4,7 +4,8 @@
 #include <cctype>
 #include <cmath>
 
-#include "platform/international.h"
+#include "runtime/directory_functions.h"
+#include "runtime/international.h"
 
 namespace qef {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "platform/directory_search.h"
-#include "platform/usual.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

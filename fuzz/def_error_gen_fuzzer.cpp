@@ -14,12 +14,12 @@
 #include "errorsys/def_error_gen.h"
 #include "errorsys/error.h"
 #include "errorsys/error_text.h"
-#include "platform/error_structure.h"
-#include "platform/file_functions.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
+#include "runtime/error_structure.h"
+#include "runtime/file_functions.h"
+#include "runtime/runtime.h"
 
 namespace {
 

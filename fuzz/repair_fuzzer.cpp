@@ -15,12 +15,12 @@
 #include "exportfile/record_copier.h"
 #include "exportfile/repair.h"
 #include "exportfile/testing/reference_repair.h"
-#include "platform/file_table.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/file_table.h"
+#include "runtime/runtime.h"
 
 namespace {
 

@@ -61,10 +61,6 @@ inline FILETIME MakeFileTime(uint64_t value) {
   return {static_cast<uint32_t>(value), static_cast<uint32_t>(value >> 32)};
 }
 
-// Windows' calendar arithmetic of FileTimeToSystemTime, without any time zone: false (and the
-// result untouched) for values of 2^63 and above, as Windows refuses them.
-bool FileTimeToCalendar(const FILETIME& time, SYSTEMTIME* result);
-
 // Contract of every backend, as Windows keeps it:
 // - FindFirstFileA takes a path whose last component may hold the wildcards "*" and "?", fills
 //   `data` with the first matching entry and returns a handle, or INVALID_HANDLE_VALUE when
@@ -86,12 +82,5 @@ class DirectorySearch {
 
 // The real directory search of the system this program was built for.
 std::unique_ptr<DirectorySearch> MakeSystemDirectorySearch();
-
-// The installed run-time's directory search; without one nothing is found and no time converts.
-HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data);
-bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
-bool FindClose(HANDLE search);
-bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
-bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result);
 
 }  // namespace qef

@@ -35,11 +35,4 @@ class LocaleSource {
   virtual int GetLocaleInfoA(LCID locale, uint32_t item, char* buffer, int size) = 0;
 };
 
-// The installed run-time's locale; without one every read fails.
-LCID GetUserDefaultLCID();
-int GetLocaleInfoA(LCID locale, uint32_t item, char* buffer, int size);
-
-// Copies `text` and its NUL as GetLocaleInfoA does; for backends.
-int CopyLocaleText(const char* text, char* buffer, int size);
-
 }  // namespace qef

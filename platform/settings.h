@@ -14,7 +14,4 @@ class SettingsStore {
   virtual std::optional<std::string> Query(const std::string& sub_key, const std::string& name) = 0;
 };
 
-// The stored string, or an empty string when the value is absent.
-std::string QueryRTRegString(const std::string& sub_key, const std::string& name);
-
 }  // namespace qef

@@ -1,7 +1,7 @@
 #include "progress/win_progress.h"
 
-#include "platform/error_block.h"
 #include "resources/icons.h"
+#include "runtime/error_block.h"
 
 namespace qef {
 

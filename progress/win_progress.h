@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/window.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/object.h"
+#include "runtime/object.h"
 
 namespace qef {
 

@@ -4,8 +4,8 @@
 // resources; the resource name is passed in the case the classes have always used, which does
 // not matter to Windows, whose resource names ignore case.
 
-#include "platform/startup.h"
-#include "platform/window.h"
+#include "runtime/startup.h"
+#include "ui/window.h"
 
 namespace qef {
 

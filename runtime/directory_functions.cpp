@@ -1,7 +1,7 @@
-#include "platform/directory_search.h"
+#include "runtime/directory_functions.h"
 
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 

@@ -1,12 +1,13 @@
-#include "platform/directory_search.h"
+#include "runtime/directory_functions.h"
 
 #include <gtest/gtest.h>
 
+#include "platform/directory_search.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/international.h"
-#include "platform/runtime.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

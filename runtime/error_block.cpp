@@ -1,4 +1,4 @@
-#include "platform/error_block.h"
+#include "runtime/error_block.h"
 
 #include <cfenv>
 #include <cstdio>
@@ -8,9 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
-#include "platform/user_interface.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 
@@ -225,15 +224,6 @@ bool SetBeep() { return State().beep; }
 bool SetBeep(bool on) { return std::exchange(State().beep, on); }
 bool SetErrorLog() { return State().error_log; }
 bool SetErrorLog(bool on) { return std::exchange(State().error_log, on); }
-
-void Tone(uint32_t frequency, uint32_t duration) {
-  CurrentRuntime().ui().Tone(frequency, duration);
-}
-
-int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
-                    uint32_t retry, uint32_t flags) {
-  return CurrentRuntime().ui().ErrorMessageBox(text, caption, first, retry, flags);
-}
 
 void _IError(uint32_t code, uint32_t sub_code, const std::string& text) {
   State().internal_errors.push_back({code, sub_code, text});

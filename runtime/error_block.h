@@ -12,8 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/error_structure.h"
-#include "platform/usual.h"
+#include "runtime/error_structure.h"
+#include "runtime/usual.h"
 
 namespace qef {
 
@@ -110,9 +110,6 @@ bool SetBeep();
 bool SetBeep(bool on);  // returns the previous setting
 bool SetErrorLog();
 bool SetErrorLog(bool on);  // returns the previous setting
-void Tone(uint32_t frequency, uint32_t duration);
-int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
-                    uint32_t retry, uint32_t flags);
 // Reports an internal error of the run-time: it is recorded and written to the standard error
 // stream, and the program goes on.
 void _IError(uint32_t code, uint32_t sub_code, const std::string& text);

@@ -1,14 +1,13 @@
-#include "platform/error_block.h"
+#include "runtime/error_block.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/console_ui.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/international.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 namespace {
@@ -125,18 +124,6 @@ TEST_F(RunTimeServicesTest, NumbersFollowTheDecimalSettings) {
   EXPECT_EQ(AsString(Usual::Logic(true)), ".T.");
   EXPECT_EQ(AsString(Usual::Ptr(nullptr)), "0x00000000");
   EXPECT_EQ(AsString(Usual()), "NIL");
-}
-
-TEST(ConsoleErrorBoxTest, PrintsCaptionAndTextAndEndsWithoutAChoice) {
-  std::FILE* out = std::tmpfile();
-  ConsoleUi ui(out, false, nullptr);
-  EXPECT_EQ(ui.ErrorMessageBox("Error Code:  5 [ X ]\r\nCallStack: \r\n", "ERROR", 1, 2, 0),
-            ERRORBOX_QUIT);
-  std::rewind(out);
-  std::string text;
-  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
-  std::fclose(out);
-  EXPECT_EQ(text, "ERROR\nError Code:  5 [ X ]\nCallStack: \n");
 }
 
 }  // namespace

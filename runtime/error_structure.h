@@ -20,7 +20,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/usual.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

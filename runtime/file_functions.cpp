@@ -1,11 +1,11 @@
-#include "platform/file_functions.h"
+#include "runtime/file_functions.h"
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "platform/file_table.h"
-#include "platform/runtime.h"
+#include "runtime/file_table.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

@@ -9,11 +9,9 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "runtime/file_handle.h"
 
 namespace qef {
-
-using FHandle = intptr_t;
-inline constexpr FHandle F_ERROR = -1;
 
 inline constexpr uint32_t FO_READ = 0;
 inline constexpr uint32_t FO_WRITE = 1;

@@ -1,4 +1,4 @@
-#include "platform/file_functions.h"
+#include "runtime/file_functions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_functions_test.h"
 #include "platform/headless/headless_file_system.h"
+#include "runtime/file_functions_test.h"
 
 namespace qef {
 namespace {

@@ -13,7 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

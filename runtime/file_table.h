@@ -3,13 +3,15 @@
 #include <memory>
 #include <vector>
 
-#include "platform/file_functions.h"
+#include "platform/file_system.h"
+#include "runtime/file_handle.h"
 
 namespace qef {
 
 class BufferedFile;
 
-// The run-time's open files, addressed by handles counted from 1.
+// The run-time's open files, addressed by handles counted from 1. The run-time owns it; the file
+// functions fill it.
 class FileTable {
  public:
   FileTable();

@@ -1,10 +1,10 @@
-#include "platform/file_text.h"
+#include "runtime/file_text.h"
 
 #include <algorithm>
 
-#include "platform/file_table.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/file_table.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/file_functions.h"
+#include "runtime/file_functions.h"
 
 namespace qef {
 

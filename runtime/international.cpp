@@ -1,4 +1,4 @@
-#include "platform/international.h"
+#include "runtime/international.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,10 +7,10 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/error_block.h"
 #include "platform/locale_source.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/error_block.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 

@@ -6,10 +6,18 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/symbol.h"
-#include "platform/usual.h"
+#include "platform/locale_source.h"
+#include "runtime/symbol.h"
+#include "runtime/usual.h"
 
 namespace qef {
+
+// The installed run-time's locale; without one every read fails.
+LCID GetUserDefaultLCID();
+int GetLocaleInfoA(LCID locale, uint32_t item, char* buffer, int size);
+
+// Copies `text` and its NUL as GetLocaleInfoA does; for the locale backends.
+int CopyLocaleText(const char* text, char* buffer, int size);
 
 // Each setter returns the previous value; the form without an argument only returns it.
 uint32_t SetDecimalSep();

@@ -1,11 +1,11 @@
-#include "platform/runtime.h"
+#include "runtime/runtime.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/file_table.h"
-#include "platform/runtime_state.h"
 #include "platform/settings.h"
+#include "runtime/file_table.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace qef {
 
@@ -36,6 +37,10 @@ class Runtime {
   std::unique_ptr<FileTable> file_table_;
   std::shared_ptr<RuntimeState> state_;
 };
+
+// The stored string of the installed run-time's settings, or an empty string when the value is
+// absent.
+std::string QueryRTRegString(const std::string& sub_key, const std::string& name);
 
 // The installed run-time. Calling a run-time function with none installed is a programming
 // error and ends the process.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/usual.h"
+#include "runtime/usual.h"
 
 namespace qef {
 

@@ -5,8 +5,8 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
-#include "platform/settings_overlay.h"
+#include "runtime/runtime.h"
+#include "runtime/settings_overlay.h"
 
 namespace qef {
 namespace {

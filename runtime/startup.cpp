@@ -1,9 +1,9 @@
-#include "platform/startup.h"
+#include "runtime/startup.h"
 
 #include <algorithm>
 
-#include "platform/error_block.h"
-#include "platform/runtime.h"
+#include "runtime/error_block.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/object.h"
-#include "platform/symbol.h"
+#include "runtime/object.h"
+#include "runtime/symbol.h"
 
 namespace qef {
 

@@ -1,11 +1,11 @@
-#include "platform/startup.h"
+#include "runtime/startup.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

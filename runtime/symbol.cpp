@@ -1,4 +1,4 @@
-#include "platform/symbol.h"
+#include "runtime/symbol.h"
 
 #include <unordered_map>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "platform/usual.h"
+#include "runtime/usual.h"
 
 #include <unordered_set>
 

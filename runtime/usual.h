@@ -9,8 +9,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/object.h"
-#include "platform/symbol.h"
+#include "runtime/object.h"
+#include "runtime/symbol.h"
 
 namespace qef {
 

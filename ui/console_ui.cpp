@@ -1,9 +1,9 @@
-#include "platform/console_ui.h"
+#include "ui/console_ui.h"
 
 #include <algorithm>
 #include <string>
 
-#include "platform/window.h"
+#include "ui/window.h"
 
 namespace qef {
 

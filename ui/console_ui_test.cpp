@@ -1,4 +1,4 @@
-#include "platform/console_ui.h"
+#include "ui/console_ui.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
-#include "platform/runtime.h"
-#include "platform/window.h"
+#include "runtime/runtime.h"
+#include "ui/window.h"
 
 namespace qef {
 namespace {
@@ -139,6 +139,18 @@ TEST_F(ConsoleUiTest, InterruptDeliversCancelOnceAndResetsTheFlag) {
   EXPECT_EQ(dialog.events[0].wParam(), IDCANCEL);
   ApplicationExec(1);
   EXPECT_EQ(dialog.events.size(), 1u);
+}
+
+TEST(ConsoleErrorBoxTest, PrintsCaptionAndTextAndEndsWithoutAChoice) {
+  std::FILE* out = std::tmpfile();
+  ConsoleUi ui(out, false, nullptr);
+  EXPECT_EQ(ui.ErrorMessageBox("Error Code:  5 [ X ]\r\nCallStack: \r\n", "ERROR", 1, 2, 0),
+            ERRORBOX_QUIT);
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(text, "ERROR\nError Code:  5 [ X ]\nCallStack: \n");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-#include "platform/window.h"
+#include "ui/window.h"
 
-#include "platform/runtime.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 
@@ -106,5 +106,12 @@ std::variant<std::string, std::vector<std::string>> OpenDialog::FileName() const
 }
 
 void ApplicationExec(int /*mode*/) { Ui().ProcessPendingEvents(); }
+
+int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                    uint32_t retry, uint32_t flags) {
+  return Ui().ErrorMessageBox(text, caption, first, retry, flags);
+}
+
+void Tone(uint32_t frequency, uint32_t duration) { Ui().Tone(frequency, duration); }
 
 }  // namespace qef

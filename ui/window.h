@@ -10,9 +10,9 @@
 #include <variant>
 #include <vector>
 
-#include "platform/object.h"
-#include "platform/symbol.h"
-#include "platform/user_interface.h"
+#include "runtime/object.h"
+#include "runtime/symbol.h"
+#include "ui/user_interface.h"
 
 namespace qef {
 
@@ -280,5 +280,10 @@ class OpenDialog {
 
 // With mode 1, runs every pending window event and returns at once.
 void ApplicationExec(int mode);
+
+// The run-time's own error box and tone, shown through the installed user interface.
+int ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t first,
+                    uint32_t retry, uint32_t flags);
+void Tone(uint32_t frequency, uint32_t duration);
 
 }  // namespace qef

@@ -1,4 +1,4 @@
-#include "platform/window.h"
+#include "ui/window.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

@@ -3,9 +3,9 @@
 
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
-#include "platform/runtime.h"
 #include "platform/win32/win32_ui.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

@@ -5,12 +5,12 @@
 
 #include "errorsys/def_error.h"
 #include "platform/backends.h"
-#include "platform/error_block.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
-#include "platform/startup.h"
+#include "runtime/error_block.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
+#include "runtime/startup.h"
 
 namespace {
 volatile int* volatile nowhere = nullptr;

@@ -29,8 +29,8 @@
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_settings_file.h"
 #include "platform/posix/posix_test_folder.h"
-#include "platform/runtime.h"
 #include "progress/win_progress.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

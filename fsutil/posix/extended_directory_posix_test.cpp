@@ -13,11 +13,11 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/international.h"
 #include "platform/posix/posix_directory_search.h"
 #include "platform/posix/posix_test_folder.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
 namespace {

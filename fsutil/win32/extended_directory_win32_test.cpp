@@ -8,10 +8,11 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
-#include "platform/international.h"
-#include "platform/runtime.h"
-#include "platform/runtime_state.h"
 #include "platform/win32/win32_directory_search.h"
+#include "runtime/directory_functions.h"
+#include "runtime/international.h"
+#include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

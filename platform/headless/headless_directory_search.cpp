@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "runtime/directory_functions.h"
+
 namespace qef {
 
 WIN32_FIND_DATAA HeadlessDirectorySearch::Entry(const std::string& name, uint32_t attributes,

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/locale_source.h"
+#include "runtime/international.h"
 
 namespace qef {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/user_interface.h"
-#include "platform/window.h"
+#include "ui/user_interface.h"
+#include "ui/window.h"
 
 namespace qef {
 

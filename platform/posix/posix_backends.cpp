@@ -1,7 +1,7 @@
 #include "platform/backends.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_settings_file.h"
-#include "platform/window.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "platform/posix/wildcard.h"
+#include "runtime/directory_functions.h"
 
 namespace qef {
 

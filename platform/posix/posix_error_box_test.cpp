@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/error_block.h"
-#include "platform/file_text.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_terminal_ui.h"
 #include "platform/posix/posix_test_folder.h"
-#include "platform/runtime.h"
+#include "runtime/error_block.h"
+#include "runtime/file_text.h"
+#include "runtime/runtime.h"
 
 namespace qef {
 namespace {

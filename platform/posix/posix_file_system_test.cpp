@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_functions_test.h"
 #include "platform/posix/posix_test_folder.h"
+#include "runtime/file_functions_test.h"
 
 namespace qef {
 namespace {

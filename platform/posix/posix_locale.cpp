@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/backends.h"
+#include "runtime/international.h"
 
 namespace qef {
 

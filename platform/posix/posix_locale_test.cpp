@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/international.h"
+
 namespace qef {
 namespace {
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/posix/wildcard.h"
-#include "platform/window.h"
+#include "ui/window.h"
 
 namespace qef {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/posix/file_picker.h"
-#include "platform/user_interface.h"
+#include "ui/user_interface.h"
 
 namespace qef {
 

@@ -8,8 +8,8 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/posix/posix_test_folder.h"
-#include "platform/runtime.h"
-#include "platform/window.h"
+#include "runtime/runtime.h"
+#include "ui/window.h"
 
 namespace qef {
 namespace {

@@ -2,7 +2,7 @@
 #include "platform/backends.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry_settings.h"
-#include "platform/window.h"
+#include "ui/window.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/file_functions_test.h"
 #include "platform/win32/win32_registry_settings.h"
 #include "platform/win32/win32_ui.h"
+#include "runtime/file_functions_test.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "platform/backends.h"
-#include "platform/error_block.h"
 #include "platform/locale_source.h"
+#include "runtime/error_block.h"
+#include "runtime/international.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

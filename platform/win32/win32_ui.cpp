@@ -4,7 +4,7 @@
 #include <fstream>
 #include <map>
 
-#include "platform/window.h"
+#include "ui/window.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>

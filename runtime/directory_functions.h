@@ -1,0 +1,22 @@
+#pragma once
+
+// The run-time's directory search and file-time conversions, by Windows' names, answered by the
+// installed run-time's directory-search backend.
+
+#include "platform/directory_search.h"
+
+namespace qef {
+
+// Without an installed directory search nothing is found and no time converts.
+HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data);
+bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
+bool FindClose(HANDLE search);
+bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
+bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result);
+
+// Windows' calendar arithmetic of FileTimeToSystemTime, without any time zone: false (and the
+// result untouched) for values of 2^63 and above, as Windows refuses them. Backends answer
+// FileTimeToSystemTime with it.
+bool FileTimeToCalendar(const FILETIME& time, SYSTEMTIME* result);
+
+}  // namespace qef
