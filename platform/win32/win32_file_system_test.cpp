@@ -57,6 +57,7 @@ class Win32TestBackend : public FileTestBackend {
     if (!file) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   }
+  bool HasViews() const override { return false; }
 
  private:
   Win32TestFolder folder_;
