@@ -465,6 +465,16 @@ TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {
   std::printf("[ faults   ] %d read failures injected, each survived\n", injected);
 }
 
+TEST_F(ProcessEFTest, ViewThatCouldNotBeReadWholeFailsTheCopy) {
+  std::string input = SeveralBlocks();
+  fs_.AddFile("in.AEF", input);
+  fs_.AddFile("in.fix", "earlier copy");
+  fs_.AddFile("next.AEF", ExportFile(""));
+  fs_.damage_views = true;
+  uint32_t completed = Run({"in.AEF", "next.AEF"});
+  ExpectFailedCleanly(fs_, runtime_, ui_, completed, "Error reading in.AEF", input);
+}
+
 // Only what changes passes through memory: a long run of unchanged records goes over in a few
 // span copies, and a repaired name breaks the run.
 TEST_F(ProcessEFTest, UnchangedRecordsGoFromFileToFileInFewSpans) {

@@ -138,11 +138,19 @@ bool RecordCopier::Ensure(size_t count) {
   return viewing_ ? EnsureViewed(count) : EnsureRead(count);
 }
 
+bool RecordCopier::DropView() {
+  bool intact = view_ == nullptr || view_->Intact();
+  view_.reset();
+  window_size_ = 0;
+  // What was taken from a part that could not be read is worthless: the copy fails.
+  if (!intact) read_failed_ = true;
+  return intact;
+}
+
 bool RecordCopier::EnsureViewed(size_t count) {
   // A short span goes out from the window while it is still there.
   if (next_ - span_start_ < static_cast<int64_t>(kKernelCopyMin) && !FlushSpan(next_)) return false;
-  view_.reset();
-  window_size_ = 0;
+  if (!DropView()) return false;
   size_t wanted = std::max(block_size, count);
   view_ = FView(input_, next_, wanted);
   if (view_ == nullptr) {
@@ -204,7 +212,8 @@ CopyResult RecordCopier::Run() {
     CopyResult result = CopyRecord(offset);
     if (result != CopyResult::kDone) return result;
   }
-  return FlushSpan(next_) ? CopyResult::kDone : Failure();
+  if (!FlushSpan(next_) || !DropView()) return Failure();
+  return CopyResult::kDone;
 }
 
 CopyResult RecordCopier::CopyRecord(int64_t offset) {
@@ -297,10 +306,8 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
     return CopyResult::kDone;
   }
   // Longer than a block: gathered in memory of its own (never more than the file's size).
-  if (!FlushSpan(next_)) return Failure();
-  view_.reset();
+  if (!FlushSpan(next_) || !DropView()) return Failure();
   window_offset_ = next_;
-  window_size_ = 0;
   large_body_.assign(length, ' ');
   if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
   size_t got = FRead(input_, large_body_.data(), length);
@@ -327,8 +334,7 @@ CopyResult RecordCopier::CopyRest() {
   if (!FlushSpan(next_)) return Failure();
   if (!input_ended_) {
     if (viewing_) {
-      view_.reset();
-      window_size_ = 0;
+      if (!DropView()) return Failure();
       if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
     }
     if (buffer_.size() < block_size) buffer_.resize(block_size);

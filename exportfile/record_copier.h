@@ -65,6 +65,8 @@ class RecordCopier {
   // first (what there is is then available) or on a failure.
   bool Ensure(size_t count);
   bool EnsureViewed(size_t count);
+  // Lets the view go; false, with a read failure, when a part of it could not be read.
+  bool DropView();
   bool EnsureRead(size_t count);
   // The output takes `size` bytes of `data` in place of the input's at `offset`, which lie in
   // the window.

@@ -23,6 +23,9 @@ class FileView {
   virtual ~FileView() = default;
   virtual const char* data() const = 0;
   virtual size_t size() const = 0;
+  // False once a part of the view could not be read (the file was cut, or the disk failed
+  // under it); such a part then reads as zero bytes.
+  virtual bool Intact() const { return true; }
 };
 
 // One open file of a backend. The contract every backend keeps:

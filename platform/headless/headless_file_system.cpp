@@ -18,14 +18,16 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 class HeadlessView : public FileView {
  public:
   // Holds the file's bytes, so a view outlives a cut of the file as a mapping would.
-  HeadlessView(std::shared_ptr<std::string> data, size_t offset, size_t size)
-      : data_(std::move(data)), copy_(data_->substr(offset, size)) {}
+  HeadlessView(std::shared_ptr<std::string> data, size_t offset, size_t size, bool damaged)
+      : data_(std::move(data)), copy_(data_->substr(offset, size)), damaged_(damaged) {}
   const char* data() const override { return copy_.data(); }
   size_t size() const override { return copy_.size(); }
+  bool Intact() const override { return !damaged_; }
 
  private:
   std::shared_ptr<std::string> data_;
   std::string copy_;
+  bool damaged_;
 };
 
 class HeadlessFile : public File {
@@ -96,7 +98,7 @@ class HeadlessFile : public File {
     if (!fs_.views || offset < 0 || Fails(offset, size)) return nullptr;
     fs_.largest_view = std::max(fs_.largest_view, size);
     auto start = std::min(static_cast<size_t>(offset), data_->size());
-    return std::make_unique<HeadlessView>(data_, start, size);
+    return std::make_unique<HeadlessView>(data_, start, size, fs_.damage_views);
   }
 
   bool Close() override { return true; }

@@ -50,6 +50,8 @@ class HeadlessFileSystem : public FileSystem {
   bool case_insensitive_names = false;
   // Whether files can be viewed in memory (as on POSIX) or must be read (as on Windows).
   bool views = true;
+  // Views report that a part of them could not be read, as a cut under a mapping would.
+  bool damage_views = false;
   // Called with the name before each create: a test changes the files there, after the input's
   // file test and before its copy.
   std::function<void(const std::string&)> before_create;

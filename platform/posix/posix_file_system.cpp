@@ -1,12 +1,15 @@
 #include "platform/posix/posix_file_system.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace qef {
@@ -16,21 +19,85 @@ namespace {
 // The largest piece one copy_file_range call is asked for.
 constexpr uint64_t kKernelCopyPiece = 1 << 30;
 
+// A page of a mapping that cannot be read (the file was cut after the mapping, or the disk
+// failed) raises SIGBUS when touched, which would end the program. While views are alive, a
+// handler puts a page of zeros in place of such a page and marks its view as not intact, so
+// the reader goes on and reports a read error instead. Faults elsewhere go to the handler
+// that was there before.
+struct GuardedRange {
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<uintptr_t> end{0};
+  std::atomic<bool> damaged{false};
+};
+constexpr size_t kGuardedRanges = 8;
+GuardedRange guarded[kGuardedRanges];
+struct sigaction previous_bus_action;
+bool bus_handler_installed = false;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (GuardedRange& range : guarded) {
+    if (address < range.begin.load() || address >= range.end.load()) continue;
+    uintptr_t page = address - address % static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (::mmap(reinterpret_cast<void*>(page), static_cast<size_t>(::sysconf(_SC_PAGESIZE)),
+               PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      range.damaged = true;
+      return;
+    }
+  }
+  // Not ours: as if this handler had never been there.
+  if (previous_bus_action.sa_flags & SA_SIGINFO) {
+    previous_bus_action.sa_sigaction(signal, info, context);
+  } else if (previous_bus_action.sa_handler != SIG_DFL &&
+             previous_bus_action.sa_handler != SIG_IGN) {
+    previous_bus_action.sa_handler(signal);
+  } else {
+    ::sigaction(SIGBUS, &previous_bus_action, nullptr);  // the fault repeats, unhandled
+  }
+}
+
+// A free slot for a view's range, or null when all are taken (the view is then refused).
+GuardedRange* Guard(const void* mapping, size_t size) {
+  if (!bus_handler_installed) {
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    if (::sigaction(SIGBUS, &action, &previous_bus_action) != 0) return nullptr;
+    bus_handler_installed = true;
+  }
+  for (GuardedRange& range : guarded) {
+    if (range.end.load() != 0) continue;
+    auto begin = reinterpret_cast<uintptr_t>(mapping);
+    range.damaged = false;
+    range.begin = begin;
+    range.end = begin + size;
+    return &range;
+  }
+  return nullptr;
+}
+
 class PosixView : public FileView {
  public:
-  PosixView(void* mapping, size_t mapped, const char* data, size_t size)
-      : mapping_(mapping), mapped_(mapped), data_(data), size_(size) {}
+  PosixView(void* mapping, size_t mapped, const char* data, size_t size, GuardedRange* guard)
+      : mapping_(mapping), mapped_(mapped), data_(data), size_(size), guard_(guard) {}
   ~PosixView() override {
     if (mapped_ > 0) ::munmap(mapping_, mapped_);
+    if (guard_ != nullptr) {
+      guard_->end = 0;
+      guard_->begin = 0;
+    }
   }
   const char* data() const override { return data_; }
   size_t size() const override { return size_; }
+  bool Intact() const override { return guard_ == nullptr || !guard_->damaged.load(); }
 
  private:
   void* mapping_;
   size_t mapped_;
   const char* data_;
   size_t size_;
+  GuardedRange* guard_;
 };
 
 class PosixFile : public File {
@@ -111,7 +178,7 @@ class PosixFile : public File {
     if (!fs_.views || offset < 0 || ::fstat(fd_, &info) != 0) return nullptr;
     // Never past the end the file has now: a mapped page beyond it cannot be read.
     int64_t end = std::min(static_cast<int64_t>(info.st_size), offset + static_cast<int64_t>(size));
-    if (end <= offset) return std::make_unique<PosixView>(nullptr, 0, "", 0);
+    if (end <= offset) return std::make_unique<PosixView>(nullptr, 0, "", 0, nullptr);
     int64_t page = ::sysconf(_SC_PAGESIZE);
     int64_t start = offset - offset % page;
     auto mapped = static_cast<size_t>(end - start);
@@ -119,9 +186,14 @@ class PosixFile : public File {
     void* mapping = ::mmap(nullptr, mapped, PROT_READ, MAP_SHARED | MAP_POPULATE, fd_,
                            static_cast<off_t>(start));
     if (mapping == MAP_FAILED) return nullptr;
+    GuardedRange* guard = Guard(mapping, mapped);
+    if (guard == nullptr) {
+      ::munmap(mapping, mapped);
+      return nullptr;
+    }
     return std::make_unique<PosixView>(mapping, mapped,
                                        static_cast<const char*>(mapping) + (offset - start),
-                                       static_cast<size_t>(end - offset));
+                                       static_cast<size_t>(end - offset), guard);
   }
 
   bool Close() override {

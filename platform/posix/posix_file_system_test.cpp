@@ -127,6 +127,23 @@ TEST_F(PosixFileSystemTest, ViewStopsWhereTheFileEndsNowAfterACut) {
   EXPECT_EQ(std::string(view->data(), view->size()), std::string(5000 - 4096, 'v'));
 }
 
+TEST_F(PosixFileSystemTest, ViewOfAFileCutUnderItReadsZerosAndSaysSo) {
+  folder_.Put("in", std::string(3 * 4096, 'v'));
+  auto in = files_.Open(folder_.Path("in"), FileAccess::kRead);
+  ASSERT_TRUE(in);
+  auto view = in->View(0, 3 * 4096);
+  ASSERT_TRUE(view);
+  EXPECT_TRUE(view->Intact());
+  ASSERT_EQ(::truncate(folder_.Path("in").c_str(), 100), 0);
+  EXPECT_EQ(view->data()[50], 'v');
+  EXPECT_EQ(view->data()[2 * 4096 + 5], '\0');  // would end the program unguarded
+  EXPECT_FALSE(view->Intact());
+  auto next = in->View(0, 4096);
+  ASSERT_TRUE(next);
+  EXPECT_TRUE(next->Intact());
+  EXPECT_EQ(next->size(), 100u);
+}
+
 TEST(AbsolutePosixPathTest, ResolvesDotsAndRepeatedSlashesByText) {
   const std::string cwd = CurrentFolder();
   ASSERT_FALSE(cwd.empty());
