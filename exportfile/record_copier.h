@@ -59,11 +59,15 @@ class RecordCopier {
   bool Write(const char* data, size_t size);
 
   // The bytes of the window from the next input byte on, and where they are.
-  size_t Available() const;
+  size_t Available() const {
+    int64_t end = window_offset_ + static_cast<int64_t>(window_size_);
+    return next_ >= window_offset_ && next_ < end ? static_cast<size_t>(end - next_) : 0;
+  }
   const char* At() const { return window_ + (next_ - window_offset_); }
   // Makes at least `count` bytes available, moving the window on; false when the input ends
   // first (what there is is then available) or on a failure.
-  bool Ensure(size_t count);
+  bool Ensure(size_t count) { return Available() >= count || MoveWindow(count); }
+  bool MoveWindow(size_t count);
   bool EnsureViewed(size_t count);
   // Lets the view go; false, with a read failure, when a part of it could not be read.
   bool DropView();
@@ -94,6 +98,8 @@ class RecordCopier {
   size_t window_size_ = 0;
   int64_t next_ = 0;        // the input offset of the next byte to take
   int64_t span_start_ = 0;  // the first input byte not yet in the output; unchanged up to next_
+  int64_t percent_ = 0;     // of the input before next_, for the progress bar
+  int64_t next_percent_at_ = 0;  // the first offset with a higher percentage
   bool input_ended_ = false;
   bool read_failed_ = false;
   bool write_failed_ = false;
