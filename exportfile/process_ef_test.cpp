@@ -467,7 +467,7 @@ TEST_F(ProcessEFTest, InputCutOrRemovedBetweenTheTestAndTheCopy) {
       {"cut to nothing", input, 0, false},
       {"cut in a block", input, 300000, false},
       {"cut in the last byte", input, input.size() - 1, false},
-      // Past the platform's first read-ahead, or the cut would not be seen at all.
+      // Past the run-time's first read-ahead, or the cut would not be seen at all.
       {"cut in a module name longer than a block", long_module, 400000, false},
       {"cut in a rest copied as stored", over_long, 400000, false},
   };
