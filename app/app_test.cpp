@@ -111,6 +111,32 @@ TEST_F(StartTest, RepairsTheChosenFilesInTheDialogsOrder) {
                           std::string(kClosingLine)});
 }
 
+// exportfix has no options: the stored StrictNames turns the strict repair of names on.
+TEST_F(StartTest, StoredStrictNamesMendsNamesWindowsRejects) {
+  std::string modules;
+  std::string mended;
+  for (auto [name, strict] :
+       std::vector<std::pair<std::string, std::string>>{{"CO-", "CO-"},
+                                                        {"CON", "CO1"},
+                                                        {"con.prg", "co-.prg"},
+                                                        {"Print.", "Print-"},
+                                                        {"Print-", "Print1"},
+                                                        {"Tab\tName", "Tab-Name"},
+                                                        {"COM\xB9", "COM-"},
+                                                        {"Fine:Name", "Fine-Name"},
+                                                        {"A . ", "A---"},
+                                                        {"lpt0", "lpt-"},
+                                                        {"NULL", "NULL"}}) {
+    modules += Record(AEF_REC_MODNAME, testing::ModuleBody(name));
+    mended += Record(AEF_REC_MODNAME, testing::ModuleBody(strict));
+  }
+  fs_.AddFile("/w/n.AEF", ExportFile("My App.") + modules);
+  settings_.Set("Quillon Pack 2\\Export Fix", "StrictNames", "1");
+  ui_.QueueFiles(std::vector<std::string>{"/w/n.AEF"});
+  Start();
+  EXPECT_EQ(fs_.Content("/w/n.fix"), ExportFile("My App-") + mended);
+}
+
 TEST_F(StartTest, FinalMessageNamesTheCount) {
   struct Case {
     size_t files;

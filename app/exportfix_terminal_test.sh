@@ -57,4 +57,12 @@ if cmp -s "$work/Helpers.MEF" "$work/Helpers.fix"; then
   echo "Helpers.fix was not repaired"
   exit 1
 fi
-echo "exportfix in a terminal: intro, picker, run and final box as expected"
+
+# StrictNames=1 in the settings file: the module name CON is mended to CO-. Answers as lines.
+header='\x01\x00\x31\x00\x00\x00\x80CA-VO 2.5 Export File, test data                '
+printf "${header}"'\x20\x00\x04\x00\x00\x00CON\x00' >"$work/n.AEF"
+printf "${header}"'\x20\x00\x04\x00\x00\x00CO-\x00' >"$work/n.expected"
+printf '[Quillon Pack 2\\Export Fix]\nStrictNames=1\n' >"$work/strict.ini"
+(cd "$work" && printf 'ok\nn.AEF\n\n\n' | EXPORTFIX_SETTINGS="$work/strict.ini" "$exportfix" >/dev/null)
+cmp "$work/n.expected" "$work/n.fix"
+echo "exportfix in a terminal: intro, picker, run and final box as expected; StrictNames read"

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
 
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
@@ -17,8 +18,8 @@ namespace qef {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
-    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--strict-names] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx ls [--json] PATTERN [ATTRIBUTES]\n"
     "       efx --help | --version\n";
@@ -26,8 +27,8 @@ constexpr char kUsage[] =
 constexpr char kHelp[] =
     "efx - Quillon Export File Fix on the command line\n"
     "\n"
-    "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
-    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--strict-names] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx --help | --version\n"
     "\n"
@@ -41,7 +42,10 @@ constexpr char kHelp[] =
     "\n"
     "efx check goes through the same repair without writing anything and reports, file by\n"
     "file, every name record that would change (before -> after), every record cut short that\n"
-    "would be padded, and the module names that stay duplicated.\n"
+    "would be padded, the module names that stay duplicated, and every application or module\n"
+    "name that Windows rejects as a file name (control characters, reserved device names such\n"
+    "as CON or LPT1, a \".\" or blank at the end, an empty name); these last are warnings unless\n"
+    "--strict-names is given.\n"
     "\n"
     "efx dump lists the records of one export file: offset, type code, type name, length, the\n"
     "body of the name records, and damage as the repair treats it.\n"
@@ -50,6 +54,10 @@ constexpr char kHelp[] =
     "  --bad STRING   the characters to replace, for this run (default :/\\*\"'?|<>)\n"
     "  --good STRING  their replacements, by position (default ----------)\n"
     "                 Both are taken byte for byte; without them the stored settings apply.\n"
+    "  --strict-names fix, check: also mend application and module names that Windows rejects:\n"
+    "                 control characters, the last letter of a device name (CON -> CO-) and\n"
+    "                 trailing dots and blanks become \"-\" (the stored setting StrictNames=1\n"
+    "                 does the same; --no-strict-names turns it off for the run)\n"
     "  --json         check, dump: one JSON document on standard output\n"
     "  --type T       dump: only records of this type, by name (MODNAME, AEF_REC_MODNAME,\n"
     "                 Unknown) or code (32, 0x20); may be given more than once\n"
@@ -61,7 +69,8 @@ constexpr char kHelp[] =
     "with those attributes.\n"
     "\n"
     "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n"
-    "  check: 0 nothing to repair, 1 a file needs repair, 3 a file cannot be processed.\n"
+    "  check: 0 nothing to repair, 1 a file needs repair (with --strict-names also: a name\n"
+    "  stays invalid), 3 a file cannot be processed.\n"
     "  dump: 0 listed, 1 the file cannot be read as an export file.\n"
     "  ls: 0 listed (also when nothing matched), 2 usage error.\n";
 
@@ -127,11 +136,17 @@ void AddRepairOptions(CLI::App& app, RepairOptions& options) {
   app.add_option_function<std::string>(
          "--good", [&options](const std::string& value) { options.good = value; })
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag_function("--strict-names,!--no-strict-names",
+                        [&options](std::int64_t count) { options.strict_names = count > 0; })
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 void ApplyRepairOptions(const RepairOptions& options, SettingsOverlay& settings) {
   if (options.bad) settings.Set(kSettingsKey, "Bad", *options.bad);
   if (options.good) settings.Set(kSettingsKey, "Good", *options.good);
+  if (options.strict_names) {
+    settings.Set(kSettingsKey, kStrictNamesValue, *options.strict_names ? "1" : "0");
+  }
 }
 
 int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "exportfile/export_file.h"
+#include "exportfile/name_rules.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
 #include "ui/window.h"
@@ -18,7 +19,7 @@ void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeader
 
 RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
                            const CharacterMap& map, ModuleNameList& module_names, WinProgress& oWin,
-                           RecordObserver* observer)
+                           RecordObserver* observer, bool strict_names)
     : input_(input),
       output_(output),
       input_size_(input_size),
@@ -26,6 +27,8 @@ RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
       module_names_(module_names),
       oWin_(oWin),
       observer_(observer),
+      strict_names_(strict_names),
+      check_names_(observer != nullptr && observer->ChecksNames()),
       buffer_(block_size) {}
 
 bool RecordCopier::Write(const char* data, size_t size) {
@@ -149,8 +152,10 @@ CopyResult RecordCopier::CopyRecord(int64_t offset) {
     return result;
   }
   next_ += kRecordHeaderSize;
-  CopyResult result =
-      type == AEF_REC_MODNAME ? CopyModuleName(length) : CopyBody(length, IsNameRecord(type));
+  bool whole_name =
+      type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_));
+  CopyResult result = whole_name ? CopyWholeName(length, type == AEF_REC_MODNAME)
+                                 : CopyBody(length, IsNameRecord(type));
   if (observer_ != nullptr && result == CopyResult::kDone) {
     Report(offset, type, length, missing_ == 0 ? RecordShape::kWhole : RecordShape::kPadded,
            kRecordHeaderSize + length - missing_);
@@ -183,7 +188,28 @@ CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
   return CopyResult::kDone;
 }
 
-CopyResult RecordCopier::CopyModuleName(uint32_t length) {
+void RecordCopier::RepairName(std::string& body, bool module) {
+  if (observer_ != nullptr) before_ = body;
+  map_.Apply(body);
+  if (strict_names_) {
+    StrictRepairName(body);
+  } else {
+    CheckName(body);
+  }
+  if (module) duplicate_ = !module_names_.MakeDistinctAndAdd(body);
+  // The counter may write a digit over a mended name (COM- becomes COM1).
+  if (strict_names_) CheckName(body);
+  if (observer_ != nullptr) observer_->NameBody(before_, body);
+}
+
+void RecordCopier::CheckName(std::string_view body) {
+  if (!check_names_) return;
+  std::string_view name = body.substr(0, NameLength(body));
+  std::string reason = InvalidNameReason(name);
+  if (!reason.empty()) observer_->InvalidName(name, reason);
+}
+
+CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
   if (length <= buffer_.size()) {
     if (!Ensure(length)) {
       if (Failure() != CopyResult::kDone) return Failure();
@@ -193,10 +219,7 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
       filled_ = length;
     }
     std::string body(buffer_.data() + next_, length);
-    if (observer_ != nullptr) before_ = body;
-    map_.Apply(body);
-    duplicate_ = !module_names_.MakeDistinctAndAdd(body);
-    if (observer_ != nullptr) observer_->NameBody(before_, body);
+    RepairName(body, module);
     std::memcpy(buffer_.data() + next_, body.data(), length);
     next_ += length;
     return CopyResult::kDone;
@@ -215,10 +238,7 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
     if (EndedEarly(buffer_offset_)) return CopyResult::kReadError;
   }
   filled_ = next_ = written_ = 0;
-  if (observer_ != nullptr) before_ = large_body_;
-  map_.Apply(large_body_);
-  duplicate_ = !module_names_.MakeDistinctAndAdd(large_body_);
-  if (observer_ != nullptr) observer_->NameBody(before_, large_body_);
+  RepairName(large_body_, module);
   if (!Write(large_body_.data(), length)) return CopyResult::kWriteError;
   return CopyResult::kDone;
 }

@@ -113,6 +113,9 @@ TEST(Win32RegistrySettingsTest, ReadsStringValuesByteForByte) {
   EXPECT_EQ(settings.Query(sub_key, "Good"), std::nullopt);
   EXPECT_EQ(settings.Query(sub_key, "Number"), std::nullopt) << "not a string";
   EXPECT_EQ(settings.Query("Elsewhere", "Bad"), std::nullopt);
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Number"), "7") << "asked for a number";
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Bad"), bad);
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Good"), std::nullopt);
   RegDeleteTreeA(HKEY_CURRENT_USER, root.c_str());
 }
 
