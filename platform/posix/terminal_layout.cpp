@@ -100,8 +100,7 @@ std::vector<std::string> WrapText(std::string_view text, size_t width, TerminalE
   std::vector<std::string> lines;
   auto flush = [&](std::string_view line) {
     bool alone = false;  // the last line was a character wider than the whole line
-    while (DisplayWidth(line, encoding) > width) {
-      size_t fits = FittingBytes(line, width, encoding);
+    for (size_t fits; (fits = FittingBytes(line, width, encoding)) < line.size();) {
       // A blank right after what fits, or the last one in it, ends the line and is dropped.
       size_t cut = line.rfind(' ', fits);
       if (cut == std::string_view::npos || cut == 0) cut = fits;
