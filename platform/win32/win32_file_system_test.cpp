@@ -65,8 +65,8 @@ TEST(Win32FileSystemTest, RenameReplacesAndFoldersDoNotOpen) {
 TEST(Win32FileSystemTest, OpenForReadingRefusesWhatIsNoDiskFile) {
   // A pipe with a server that never writes: reading it would wait forever.
   const std::string pipe = "\\\\.\\pipe\\qef-test-" + std::to_string(GetCurrentProcessId());
-  HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 512, 512,
-                                   0, nullptr);
+  HANDLE server =
+      CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 512, 512, 0, nullptr);
   ASSERT_NE(server, INVALID_HANDLE_VALUE);
   Win32TestFolder folder;
   Win32FileSystem files;
