@@ -10,6 +10,7 @@
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -97,7 +98,7 @@ std::vector<std::string> EmptyValuesAsArguments(const std::vector<std::string>& 
 }  // namespace
 
 int UsageError(EfxEnvironment& env, const std::string& message) {
-  std::fprintf(env.err, "efx: %s\n%s", message.c_str(), kUsage);
+  std::fprintf(env.err, "efx: %s\n%s", DisplayText(message, env.encoding).c_str(), kUsage);
   return kExitUsage;
 }
 

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/display_text.h"
+
 namespace qef {
 
 class FileSystem;
@@ -23,6 +25,9 @@ struct EfxEnvironment {
   UserInterface& ui;
   std::FILE* out;
   std::FILE* err;
+  // How the user's terminal reads bytes: every name or path written as text goes through
+  // DisplayText for it, on a terminal or not, so a script reads what a user would see.
+  TerminalEncoding encoding = TerminalEncoding::kUtf8;
 };
 
 // Runs one efx command line (without the program name) and returns its exit status.

@@ -19,6 +19,7 @@
 #include "exportfile/record_observer.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -58,8 +59,8 @@ struct FileCounts {
 // and module names that Windows would reject as file names.
 class CheckReport : public RecordObserver {
  public:
-  CheckReport(std::FILE* out, bool json, bool strict_names)
-      : out_(out), json_(json), strict_names_(strict_names) {
+  CheckReport(std::FILE* out, bool json, bool strict_names, TerminalEncoding encoding)
+      : out_(out), json_(json), strict_names_(strict_names), encoding_(encoding) {
     if (json_) std::fputs("{\"files\":[", out_);
   }
 
@@ -70,7 +71,7 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_, "%s\n{\"file\":%s,\"findings\":[", first_file_ ? "" : ",",
                    JsonText(path).c_str());
     } else {
-      std::fprintf(out_, "%s\n", path.c_str());
+      std::fprintf(out_, "%s\n", Shown(path).c_str());
     }
     first_file_ = false;
   }
@@ -158,7 +159,7 @@ class CheckReport : public RecordObserver {
                    counts_.records, counts_.name_records, counts_.changes, counts_.padded,
                    counts_.duplicates, counts_.invalid_names);
     } else {
-      std::fprintf(out_, "  %s\n", TextSummary(result, failure).c_str());
+      std::fprintf(out_, "  %s\n", Shown(TextSummary(result, failure)).c_str());
     }
   }
 
@@ -214,10 +215,13 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_, "%s\n%s", first_finding_ ? "" : ",", finding.dump().c_str());
     } else {
       std::fprintf(out_, "%12" PRId64 "  %-21s  %s\n", finding["offset"].get<int64_t>(),
-                   finding["name"].get<std::string>().c_str(), text.c_str());
+                   finding["name"].get<std::string>().c_str(), Shown(text).c_str());
     }
     first_finding_ = false;
   }
+
+  // A line of the text report as the terminal may show it.
+  std::string Shown(const std::string& text) const { return DisplayText(text, encoding_); }
 
   std::string TextSummary(FileResult result, const std::string& failure) const {
     if (result == FileResult::kFailed) return "cannot be processed: " + failure;
@@ -250,6 +254,7 @@ class CheckReport : public RecordObserver {
   std::FILE* out_;
   bool json_;
   bool strict_names_;
+  TerminalEncoding encoding_;
   bool first_file_ = true;
   bool first_finding_ = true;
   FileCounts counts_;
@@ -285,7 +290,7 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   oWin.Caption(kAppTitle);
 
   RepairSettings repair = ReadRepairSettings();
-  CheckReport report(env.out, json, repair.strict_names);
+  CheckReport report(env.out, json, repair.strict_names, env.encoding);
   // Unlike the repair, which stops at the first failing file, a check reports on every file.
   RepairRun run(oWin, repair, RunMode::kDryRun, &report);
   for (const std::string& path : files) {

@@ -17,6 +17,7 @@
 #include "exportfile/process_ef.h"
 #include "exportfile/record_observer.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 
 namespace qef {
@@ -227,7 +228,7 @@ int RunDump(const std::vector<std::string>& args, EfxEnvironment& env) {
   writer.Finish();
   std::fflush(env.out);
   if (result == FileResult::kFailed) {
-    std::fprintf(env.err, "%s\n", run.failure().c_str());
+    std::fprintf(env.err, "%s\n", DisplayText(run.failure(), env.encoding).c_str());
     return kExitFailed;
   }
   if (result == FileResult::kCancelled) {

@@ -1,8 +1,6 @@
 #include "platform/posix/posix_terminal_ui.h"
 
 #include <dirent.h>
-#include <langinfo.h>
-#include <locale.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -32,18 +30,6 @@ volatile std::sig_atomic_t resized = 0;
 extern "C" void OnResize(int) { resized = 1; }
 
 }  // namespace
-
-TerminalEncoding LocaleTerminalEncoding() {
-  // A locale object of its own, so the process's LC_CTYPE (and with it the character classes
-  // the rest of the program sees) stays "C".
-  locale_t user = ::newlocale(LC_CTYPE_MASK, "", static_cast<locale_t>(0));
-  if (user == static_cast<locale_t>(0)) return TerminalEncoding::kEightBit;
-  std::string codeset = ::nl_langinfo_l(CODESET, user);
-  ::freelocale(user);
-  for (char& c : codeset) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return codeset == "UTF-8" || codeset == "UTF8" ? TerminalEncoding::kUtf8
-                                                 : TerminalEncoding::kEightBit;
-}
 
 // Puts the terminal in raw mode on the alternate screen for the program's life.
 class RawTerminal {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/posix/file_picker.h"
 #include "platform/posix/terminal_layout.h"
 #include "runtime/display_text.h"
@@ -17,10 +18,6 @@ namespace qef {
 
 class TerminalWindowPeer;
 class RawTerminal;
-
-// How the terminal reads bytes, from the user's LC_CTYPE locale: UTF-8 when its codeset is
-// UTF-8, otherwise eight-bit. The process's own locale is left as it is.
-TerminalEncoding LocaleTerminalEncoding();
 
 // The exportfix program's user interface in a terminal. On a terminal it draws full screen: the
 // progress window at the top (spinner, description, bold task line, bar, Cancel button) and a
@@ -37,7 +34,7 @@ class PosixTerminalUi : public UserInterface {
  public:
   PosixTerminalUi(int input, std::FILE* out, bool interactive,
                   volatile std::sig_atomic_t* interrupted,
-                  TerminalEncoding encoding = LocaleTerminalEncoding());
+                  TerminalEncoding encoding = ConsoleEncoding());
   ~PosixTerminalUi() override;
 
   int ShowMessageBox(Window* owner, const std::string& caption, const std::string& text,

@@ -203,23 +203,5 @@ TEST(PosixTerminalUiTest, ListingAFolderNeverOpensAFifo) {
   EXPECT_FALSE(ListFolder(folder.Path("a.AEF")).has_value());
 }
 
-TEST(PosixTerminalUiTest, TheEncodingFollowsTheLocalesCodeset) {
-  const char* saved = std::getenv("LC_ALL");
-  std::string saved_value = saved ? saved : "";
-  struct Case {
-    const char* locale;
-    TerminalEncoding encoding;
-  } cases[] = {{"C.UTF-8", TerminalEncoding::kUtf8}, {"C", TerminalEncoding::kEightBit}};
-  for (const Case& c : cases) {
-    ::setenv("LC_ALL", c.locale, 1);
-    EXPECT_EQ(LocaleTerminalEncoding(), c.encoding) << c.locale;
-  }
-  if (saved) {
-    ::setenv("LC_ALL", saved_value.c_str(), 1);
-  } else {
-    ::unsetenv("LC_ALL");
-  }
-}
-
 }  // namespace
 }  // namespace qef
