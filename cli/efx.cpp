@@ -6,6 +6,7 @@
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
 #include "cli/efx_ls.h"
+#include "cli/file_arguments.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
@@ -142,6 +143,16 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
+  // A pattern that matches nothing fails like a file that cannot be read: the run stops there.
+  std::vector<std::string> paths;
+  std::optional<std::string> unmatched;
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+    if (!file.matched) {
+      unmatched = file.path;
+      break;
+    }
+    paths.push_back(file.path);
+  }
 
   SettingsOverlay settings(env.settings);
   ApplyRepairOptions(options, settings);
@@ -150,7 +161,10 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(files, oWin);
+  uint32_t fixed = ProcessEF(paths, oWin);
+  if (unmatched && fixed == paths.size() && !oWin.lAbort) {
+    std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
+  }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
@@ -158,7 +172,7 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
     std::fputs("Cancelled.\n", env.err);
     return kExitCancelled;
   }
-  return fixed == files.size() ? kExitOk : kExitFailed;
+  return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
 }
 
 int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {

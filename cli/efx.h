@@ -23,6 +23,8 @@ struct EfxEnvironment {
   UserInterface& ui;
   std::FILE* out;
   std::FILE* err;
+  // FILE arguments with wildcards are expanded by efx itself (the Windows build).
+  bool expand_wildcards = false;
 };
 
 // Runs one efx command line (without the program name) and returns its exit status.

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   auto settings = qef::MakeSystemSettings();
   qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag());
   qef::EfxEnvironment env{*files, *settings, ui, stdout, stderr};
+  env.expand_wildcards = QEF_EFX_EXPANDS_WILDCARDS != 0;
   // The run-time with the error system around the whole run, so that an error or an escaping
   // exception ends in the default handler (error log, message, exit code) however deep it arose.
   auto locale = qef::MakeSystemLocale();
