@@ -57,4 +57,21 @@ if cmp -s "$work/Helpers.MEF" "$work/Helpers.fix"; then
   echo "Helpers.fix was not repaired"
   exit 1
 fi
-echo "exportfix in a terminal: intro, picker, run and final box as expected"
+
+# Files named on the command line, in line mode: the intro, then those files in their order,
+# without the picker; a relative name is found in the current folder.
+rm -f "$work"/*.fix
+mkdir "$work/sub"
+mv "$work/Helpers.MEF" "$work/sub/"
+(cd "$work" && printf '\n\n' | "$exportfix" "sub/Helpers.MEF" "$work/Clean.AEF" > "$work/given.txt" 2>&1) ||
+  { echo "exportfix with files failed"; cat "$work/given.txt"; exit 1; }
+grep -qF "This program will replace invalid characters" "$work/given.txt" ||
+  { echo "no intro box with files given"; cat "$work/given.txt"; exit 1; }
+! grep -qF "Select Export Files to fix" "$work/given.txt" ||
+  { echo "the picker came up although files were given"; exit 1; }
+grep -qF "2 .FIX files were successfully written." "$work/given.txt" ||
+  { echo "final box with files given"; cat "$work/given.txt"; exit 1; }
+cmp "$work/Clean.AEF" "$work/Clean.fix"
+test -f "$work/sub/Helpers.fix" || { echo "sub/Helpers.fix missing"; exit 1; }
+test ! -e "$work/Invoice Manager.fix" || { echo "a file not given was repaired"; exit 1; }
+echo "exportfix in a terminal: intro, picker, run and final box as expected; files given too"
