@@ -7,6 +7,7 @@
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
 #include "cli/efx_ls.h"
+#include "cli/file_arguments.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
@@ -40,6 +41,8 @@ constexpr char kHelp[] =
     "(App.AEF gives App.fix); an existing copy is replaced only once the new one is complete.\n"
     "The inputs are only read. The run stops at the first file that fails; Ctrl-C cancels it\n"
     "and removes the copy under way.\n"
+    "On Windows, efx expands the wildcards * and ? in the last part of a FILE argument itself,\n"
+    "as the shell does elsewhere; a pattern that matches no file is an error.\n"
     "\n"
     "efx check goes through the same repair without writing anything and reports, file by\n"
     "file, every name record that would change (before -> after), every record cut short that\n"
@@ -158,6 +161,16 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
+  // A pattern that matches nothing fails like a file that cannot be read: the run stops there.
+  std::vector<std::string> paths;
+  std::optional<std::string> unmatched;
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+    if (!file.matched) {
+      unmatched = file.path;
+      break;
+    }
+    paths.push_back(file.path);
+  }
 
   SettingsOverlay settings(env.settings);
   ApplyRepairOptions(options, settings);
@@ -166,7 +179,10 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(files, oWin);
+  uint32_t fixed = ProcessEF(paths, oWin);
+  if (unmatched && fixed == paths.size() && !oWin.lAbort) {
+    std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
+  }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
@@ -174,7 +190,7 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
     std::fputs("Cancelled.\n", env.err);
     return kExitCancelled;
   }
-  return fixed == files.size() ? kExitOk : kExitFailed;
+  return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
 }
 
 int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {

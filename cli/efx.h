@@ -28,6 +28,8 @@ struct EfxEnvironment {
   // How the user's terminal reads bytes: every name or path written as text goes through
   // DisplayText for it, on a terminal or not, so a script reads what a user would see.
   TerminalEncoding encoding = TerminalEncoding::kUtf8;
+  // FILE arguments with wildcards are expanded by efx itself (the Windows build).
+  bool expand_wildcards = false;
 };
 
 // Runs one efx command line (without the program name) and returns its exit status.

@@ -12,6 +12,7 @@
 #include "app/app_texts.h"
 #include "cli/byte_text.h"
 #include "cli/efx_commands.h"
+#include "cli/file_arguments.h"
 #include "cli/quiet_ui.h"
 #include "exportfile/ef_rec_type.h"
 #include "exportfile/export_file.h"
@@ -293,9 +294,13 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   CheckReport report(env.out, json, repair.strict_names, env.encoding);
   // Unlike the repair, which stops at the first failing file, a check reports on every file.
   RepairRun run(oWin, repair, RunMode::kDryRun, &report);
-  for (const std::string& path : files) {
-    report.BeginFile(path);
-    FileResult result = run.RepairFile(path);
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+    report.BeginFile(file.path);
+    if (!file.matched) {
+      report.EndFile(FileResult::kFailed, NoMatchMessage(file.path));
+      continue;
+    }
+    FileResult result = run.RepairFile(file.path);
     report.EndFile(result, run.failure());
     if (result == FileResult::kCancelled) break;
   }
