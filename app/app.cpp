@@ -11,6 +11,7 @@
 namespace qef {
 
 App::App() = default;
+App::App(std::vector<std::string> given_files) : given_files_(std::move(given_files)) {}
 App::~App() = default;
 
 App& App::Start() {
@@ -25,20 +26,23 @@ App& App::Start() {
     return *this;
   }
 
-  OpenDialog dialog(&oWin, "*.AEF;*.MEF");
-  dialog.Caption("Select Export Files to fix");
-  dialog.SetStyle(OFN_ALLOWMULTISELECT);
-  dialog.SetStyle(OFN_HIDEREADONLY);
-  dialog.SetFilter({"*.AEF;*.MEF", "*.*"}, {"Export Files", "All files"}, 1);
-  if (!dialog.Show()) return *this;
+  // Files given to the program take the place of the dialog.
+  std::vector<std::string> files = given_files_;
+  if (files.empty()) {
+    OpenDialog dialog(&oWin, "*.AEF;*.MEF");
+    dialog.Caption("Select Export Files to fix");
+    dialog.SetStyle(OFN_ALLOWMULTISELECT);
+    dialog.SetStyle(OFN_HIDEREADONLY);
+    dialog.SetFilter({"*.AEF;*.MEF", "*.*"}, {"Export Files", "All files"}, 1);
+    if (!dialog.Show()) return *this;
 
-  std::vector<std::string> files;
-  auto chosen = dialog.FileName();
-  if (auto* one = std::get_if<std::string>(&chosen)) {
-    files.push_back(*one);
-  } else {
-    for (const std::string& path : std::get<std::vector<std::string>>(chosen)) {
-      files.push_back(path);
+    auto chosen = dialog.FileName();
+    if (auto* one = std::get_if<std::string>(&chosen)) {
+      files.push_back(*one);
+    } else {
+      for (const std::string& path : std::get<std::vector<std::string>>(chosen)) {
+        files.push_back(path);
+      }
     }
   }
 

@@ -111,6 +111,32 @@ TEST_F(StartTest, RepairsTheChosenFilesInTheDialogsOrder) {
                           std::string(kClosingLine)});
 }
 
+// exportfix has no options: the stored StrictNames turns the strict repair of names on.
+TEST_F(StartTest, StoredStrictNamesMendsNamesWindowsRejects) {
+  std::string modules;
+  std::string mended;
+  for (auto [name, strict] :
+       std::vector<std::pair<std::string, std::string>>{{"CO-", "CO-"},
+                                                        {"CON", "CO1"},
+                                                        {"con.prg", "co-.prg"},
+                                                        {"Print.", "Print-"},
+                                                        {"Print-", "Print1"},
+                                                        {"Tab\tName", "Tab-Name"},
+                                                        {"COM\xB9", "COM-"},
+                                                        {"Fine:Name", "Fine-Name"},
+                                                        {"A . ", "A---"},
+                                                        {"lpt0", "lpt-"},
+                                                        {"NULL", "NULL"}}) {
+    modules += Record(AEF_REC_MODNAME, testing::ModuleBody(name));
+    mended += Record(AEF_REC_MODNAME, testing::ModuleBody(strict));
+  }
+  fs_.AddFile("/w/n.AEF", ExportFile("My App.") + modules);
+  settings_.Set("Quillon Pack 2\\Export Fix", "StrictNames", "1");
+  ui_.QueueFiles(std::vector<std::string>{"/w/n.AEF"});
+  Start();
+  EXPECT_EQ(fs_.Content("/w/n.fix"), ExportFile("My App-") + mended);
+}
+
 TEST_F(StartTest, FinalMessageNamesTheCount) {
   struct Case {
     size_t files;
@@ -150,6 +176,62 @@ TEST_F(StartTest, TheWindowStaysShownToTheEnd) {
   EXPECT_TRUE(ui_.NewestDialog()->visible());
   EXPECT_EQ(std::count(ui_.log.begin(), ui_.log.end(), "Show"), 1);
   EXPECT_EQ(ui_.NewestDialog()->caption(), "Quillon Export File Fix v1.1");
+}
+
+TEST_F(StartTest, GivenFilesAreRepairedInTheirOrderWithoutTheDialog) {
+  fs_.AddFile("/w/b.AEF", ExportFile("b:"));
+  fs_.AddFile("/w/a.MEF", ExportFile("a<"));
+  App app({"/w/b.AEF", "/w/a.MEF"});
+  app.Start();
+  EXPECT_TRUE(ui_.open_dialogs.empty());
+  EXPECT_EQ(fs_.opened, (std::vector<std::string>{"/w/b.AEF", "/w/a.MEF"}));
+  EXPECT_EQ(fs_.Content("/w/b.fix"), ExportFile("b-"));
+  EXPECT_EQ(fs_.Content("/w/a.fix"), ExportFile("a-"));
+  ASSERT_EQ(ui_.boxes.size(), 2u);
+  EXPECT_EQ(ui_.boxes[0].text, kIntroText);
+  EXPECT_EQ(ui_.boxes[1].text, "Finished!\r\n\r\n2 .FIX files were successfully written.\r\n\r\n" +
+                                   std::string(kClosingLine));
+  for (const auto& box : ui_.boxes) EXPECT_EQ(box.owner, app.ProgressWindow());
+}
+
+TEST_F(StartTest, CancelOnTheIntroEndsAlsoWithGivenFiles) {
+  fs_.AddFile("a.AEF", ExportFile("a:"));
+  ui_.QueueReply(BOXREPLYCANCEL);
+  App app({"a.AEF"});
+  app.Start();
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(ui_.open_dialogs.empty());
+  EXPECT_TRUE(fs_.opened.empty());
+}
+
+TEST_F(StartTest, AGivenFileThatFailsEndsTheRunLikeAChosenOne) {
+  fs_.AddFile("a.AEF", ExportFile("a"));
+  fs_.AddFile("c.AEF", ExportFile("c"));
+  App app({"a.AEF", "missing.AEF", "c.AEF"});
+  app.Start();
+  EXPECT_EQ(fs_.opened, (std::vector<std::string>{"a.AEF", "missing.AEF"}));
+  ASSERT_EQ(ui_.boxes.size(), 3u);
+  EXPECT_EQ(ui_.boxes[1].text, "Error reading missing.AEF");
+  EXPECT_EQ(ui_.boxes[1].owner, app.ProgressWindow());
+  EXPECT_EQ(Finals(), std::vector<std::string>{
+                          "Finished!\r\n\r\n1 .FIX file was successfully written.\r\n\r\n" +
+                          std::string(kClosingLine)});
+}
+
+TEST(ProgramTest, HandsTheGivenFilesToTheApplication) {
+  HeadlessFileSystem fs;
+  HeadlessSettings settings;
+  HeadlessUi ui;
+  fs.AddFile("/w/a.AEF", ExportFile("a:"));
+  Program program = ExportFixProgram(
+      [](int type, int id) -> std::optional<std::string_view> {
+        if (type == 21569 && id == 1) return ProgramSymbolTable();
+        return std::nullopt;
+      },
+      {"/w/a.AEF"});
+  EXPECT_EQ(RunProgram(program, fs, settings, ui), 0);
+  EXPECT_TRUE(ui.open_dialogs.empty());
+  EXPECT_EQ(fs.Content("/w/a.fix"), ExportFile("a-"));
 }
 
 TEST(ProgramTest, StartsFromTheGeneratedSymbolTable) {

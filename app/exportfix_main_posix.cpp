@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/program.h"
 #include "app/program_symbols.h"
@@ -11,18 +13,22 @@
 #include "runtime/runtime.h"
 #include "runtime/runtime_state.h"
 
-int main() {
+int main(int argc, char** argv) {
   auto files = qef::MakeSystemFileSystem();
   auto settings = qef::MakeSystemSettings();
   bool interactive = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
   qef::PosixTerminalUi ui(STDIN_FILENO, stdout, interactive, qef::InstallInterruptFlag());
-  qef::Program program =
-      qef::ExportFixProgram([](int type, int id) -> std::optional<std::string_view> {
+  // Files named on the command line are repaired instead of asking for them.
+  std::vector<std::string> given_files;
+  for (int i = 1; i < argc; ++i) given_files.push_back(qef::SystemFullPath(argv[i]));
+  qef::Program program = qef::ExportFixProgram(
+      [](int type, int id) -> std::optional<std::string_view> {
         if (type == qef::kSymbolTableResourceType && id == qef::kSymbolTableResourceId) {
           return qef::ProgramSymbolTable();
         }
         return std::nullopt;
-      });
+      },
+      std::move(given_files));
   // The run-time's state (error log folder, locale) is chosen here and lent to the program's.
   auto locale = qef::MakeSystemLocale();
   qef::ScopedRuntime runtime(*files, *settings, ui);

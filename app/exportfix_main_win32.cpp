@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/program.h"
 #include "platform/backends.h"
@@ -41,5 +42,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   runtime.runtime().state().locale = locale.get();
   runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
   qef::InstallSystemExceptionHandler();
-  return qef::RunProgram(qef::ExportFixProgram(FindProgramResource), *files, *settings, ui);
+  // Files dropped on the program's icon, or sent to it, come as arguments and are repaired
+  // instead of asking for them.
+  std::vector<std::string> given_files;
+  for (int i = 1; i < __argc; ++i) given_files.push_back(qef::SystemFullPath(__argv[i]));
+  return qef::RunProgram(qef::ExportFixProgram(FindProgramResource, std::move(given_files)), *files,
+                         *settings, ui);
 }

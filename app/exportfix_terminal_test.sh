@@ -57,4 +57,29 @@ if cmp -s "$work/Helpers.MEF" "$work/Helpers.fix"; then
   echo "Helpers.fix was not repaired"
   exit 1
 fi
-echo "exportfix in a terminal: intro, picker, run and final box as expected"
+
+# StrictNames=1 in the settings file: the module name CON is mended to CO-. Answers as lines.
+header='\x01\x00\x31\x00\x00\x00\x80CA-VO 2.5 Export File, test data                '
+printf "${header}"'\x20\x00\x04\x00\x00\x00CON\x00' >"$work/n.AEF"
+printf "${header}"'\x20\x00\x04\x00\x00\x00CO-\x00' >"$work/n.expected"
+printf '[Quillon Pack 2\\Export Fix]\nStrictNames=1\n' >"$work/strict.ini"
+(cd "$work" && printf 'ok\nn.AEF\n\n\n' | EXPORTFIX_SETTINGS="$work/strict.ini" "$exportfix" >/dev/null)
+cmp "$work/n.expected" "$work/n.fix"
+
+# Files named on the command line, in line mode: the intro, then those files in their order,
+# without the picker; a relative name is found in the current folder.
+rm -f "$work"/*.fix
+mkdir "$work/sub"
+mv "$work/Helpers.MEF" "$work/sub/"
+(cd "$work" && printf '\n\n' | "$exportfix" "sub/Helpers.MEF" "$work/Clean.AEF" > "$work/given.txt" 2>&1) ||
+  { echo "exportfix with files failed"; cat "$work/given.txt"; exit 1; }
+grep -qF "This program will replace invalid characters" "$work/given.txt" ||
+  { echo "no intro box with files given"; cat "$work/given.txt"; exit 1; }
+! grep -qF "Select Export Files to fix" "$work/given.txt" ||
+  { echo "the picker came up although files were given"; exit 1; }
+grep -qF "2 .FIX files were successfully written." "$work/given.txt" ||
+  { echo "final box with files given"; cat "$work/given.txt"; exit 1; }
+cmp "$work/Clean.AEF" "$work/Clean.fix"
+test -f "$work/sub/Helpers.fix" || { echo "sub/Helpers.fix missing"; exit 1; }
+test ! -e "$work/Invoice Manager.fix" || { echo "a file not given was repaired"; exit 1; }
+echo "exportfix in a terminal: intro, picker, run and final box as expected; StrictNames read; files given too"

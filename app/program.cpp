@@ -8,11 +8,12 @@
 
 namespace qef {
 
-bool RegisterClasses(ClassRegistry& registry) {
+bool RegisterClasses(ClassRegistry& registry, const std::vector<std::string>& given_files) {
   auto start = [](Object& app) { static_cast<App&>(app).Start(); };
   auto cancel = [](Object& window) { static_cast<WinProgress&>(window).PBCancel(); };
   // Methods that take arguments are registered by name alone.
-  return registry.Register(Symbol("App"), [] { return std::make_unique<App>(); },
+  return registry.Register(Symbol("App"),
+                           [given_files] { return std::make_unique<App>(given_files); },
                            {{Symbol("Start"), start}}) &&
          registry.Register(Symbol("WinProgress"), [] { return std::make_unique<WinProgress>(); },
                            {{Symbol("PBCancel"), cancel},
@@ -31,10 +32,13 @@ bool RegisterClasses(ClassRegistry& registry) {
                            {{Symbol("Throw"), nullptr}});
 }
 
-Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)> find_resource) {
+Program ExportFixProgram(std::function<std::optional<std::string_view>(int, int)> find_resource,
+                         std::vector<std::string> given_files) {
   Program program;
   program.find_resource = std::move(find_resource);
-  program.register_classes = RegisterClasses;
+  program.register_classes = [given_files = std::move(given_files)](ClassRegistry& registry) {
+    return RegisterClasses(registry, given_files);
+  };
   // The window library's own procedures have nothing to prepare here.
   program.init_procedures[kErrorSystem] = ErrorSysInit;
   program.init_procedures[kErrorFunction] = ErrorFuncInit;

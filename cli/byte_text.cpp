@@ -23,6 +23,21 @@ std::string Quoted(std::string_view bytes) {
   return text + "\"";
 }
 
+std::string Printable(std::string_view bytes) {
+  std::string text;
+  for (char c : bytes) {
+    auto byte = static_cast<uint8_t>(c);
+    if (byte >= 0x20 && byte < 0x7F) {
+      text += c;
+    } else {
+      char escape[5];
+      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+      text += escape;
+    }
+  }
+  return text;
+}
+
 std::string BytesAsUtf8(std::string_view bytes) {
   std::string text;
   text.reserve(bytes.size());

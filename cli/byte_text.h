@@ -12,6 +12,9 @@ namespace qef {
 // guessed.
 std::string Quoted(std::string_view bytes);
 
+// Bytes as a text line without quotes: printable ASCII as it is, every other byte as \xNN.
+std::string Printable(std::string_view bytes);
+
 // Bytes as UTF-8, each byte becoming the character of the same number (U+0000 to U+00FF), so
 // that any body goes into JSON without loss.
 std::string BytesAsUtf8(std::string_view bytes);

@@ -2,13 +2,16 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
 
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
 #include "cli/efx_ls.h"
+#include "cli/file_arguments.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -17,8 +20,8 @@ namespace qef {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
-    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--strict-names] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx ls [--json] PATTERN [ATTRIBUTES]\n"
     "       efx --help | --version\n";
@@ -26,8 +29,8 @@ constexpr char kUsage[] =
 constexpr char kHelp[] =
     "efx - Quillon Export File Fix on the command line\n"
     "\n"
-    "Usage: efx fix [--bad STRING] [--good STRING] FILE...\n"
-    "       efx check [--bad STRING] [--good STRING] [--json] FILE...\n"
+    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--strict-names] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx --help | --version\n"
     "\n"
@@ -38,10 +41,15 @@ constexpr char kHelp[] =
     "(App.AEF gives App.fix); an existing copy is replaced only once the new one is complete.\n"
     "The inputs are only read. The run stops at the first file that fails; Ctrl-C cancels it\n"
     "and removes the copy under way.\n"
+    "On Windows, efx expands the wildcards * and ? in the last part of a FILE argument itself,\n"
+    "as the shell does elsewhere; a pattern that matches no file is an error.\n"
     "\n"
     "efx check goes through the same repair without writing anything and reports, file by\n"
     "file, every name record that would change (before -> after), every record cut short that\n"
-    "would be padded, and the module names that stay duplicated.\n"
+    "would be padded, the module names that stay duplicated, and every application or module\n"
+    "name that Windows rejects as a file name (control characters, reserved device names such\n"
+    "as CON or LPT1, a \".\" or blank at the end, an empty name); these last are warnings unless\n"
+    "--strict-names is given.\n"
     "\n"
     "efx dump lists the records of one export file: offset, type code, type name, length, the\n"
     "body of the name records, and damage as the repair treats it.\n"
@@ -50,6 +58,10 @@ constexpr char kHelp[] =
     "  --bad STRING   the characters to replace, for this run (default :/\\*\"'?|<>)\n"
     "  --good STRING  their replacements, by position (default ----------)\n"
     "                 Both are taken byte for byte; without them the stored settings apply.\n"
+    "  --strict-names fix, check: also mend application and module names that Windows rejects:\n"
+    "                 control characters, the last letter of a device name (CON -> CO-) and\n"
+    "                 trailing dots and blanks become \"-\" (the stored setting StrictNames=1\n"
+    "                 does the same; --no-strict-names turns it off for the run)\n"
     "  --json         check, dump: one JSON document on standard output\n"
     "  --type T       dump: only records of this type, by name (MODNAME, AEF_REC_MODNAME,\n"
     "                 Unknown) or code (32, 0x20); may be given more than once\n"
@@ -61,7 +73,8 @@ constexpr char kHelp[] =
     "with those attributes.\n"
     "\n"
     "Exit status: 0 every file repaired, 1 a file failed, 2 usage error, 130 cancelled.\n"
-    "  check: 0 nothing to repair, 1 a file needs repair, 3 a file cannot be processed.\n"
+    "  check: 0 nothing to repair, 1 a file needs repair (with --strict-names also: a name\n"
+    "  stays invalid), 3 a file cannot be processed.\n"
     "  dump: 0 listed, 1 the file cannot be read as an export file.\n"
     "  ls: 0 listed (also when nothing matched), 2 usage error.\n";
 
@@ -88,7 +101,7 @@ std::vector<std::string> EmptyValuesAsArguments(const std::vector<std::string>& 
 }  // namespace
 
 int UsageError(EfxEnvironment& env, const std::string& message) {
-  std::fprintf(env.err, "efx: %s\n%s", message.c_str(), kUsage);
+  std::fprintf(env.err, "efx: %s\n%s", DisplayText(message, env.encoding).c_str(), kUsage);
   return kExitUsage;
 }
 
@@ -127,11 +140,17 @@ void AddRepairOptions(CLI::App& app, RepairOptions& options) {
   app.add_option_function<std::string>(
          "--good", [&options](const std::string& value) { options.good = value; })
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag_function("--strict-names,!--no-strict-names",
+                        [&options](std::int64_t count) { options.strict_names = count > 0; })
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 void ApplyRepairOptions(const RepairOptions& options, SettingsOverlay& settings) {
   if (options.bad) settings.Set(kSettingsKey, "Bad", *options.bad);
   if (options.good) settings.Set(kSettingsKey, "Good", *options.good);
+  if (options.strict_names) {
+    settings.Set(kSettingsKey, kStrictNamesValue, *options.strict_names ? "1" : "0");
+  }
 }
 
 int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
@@ -142,6 +161,16 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
+  // A pattern that matches nothing fails like a file that cannot be read: the run stops there.
+  std::vector<std::string> paths;
+  std::optional<std::string> unmatched;
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+    if (!file.matched) {
+      unmatched = file.path;
+      break;
+    }
+    paths.push_back(file.path);
+  }
 
   SettingsOverlay settings(env.settings);
   ApplyRepairOptions(options, settings);
@@ -150,7 +179,10 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(files, oWin);
+  uint32_t fixed = ProcessEF(paths, oWin);
+  if (unmatched && fixed == paths.size() && !oWin.lAbort) {
+    std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
+  }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
@@ -158,7 +190,7 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
     std::fputs("Cancelled.\n", env.err);
     return kExitCancelled;
   }
-  return fixed == files.size() ? kExitOk : kExitFailed;
+  return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
 }
 
 int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/display_text.h"
+
 namespace qef {
 
 class FileSystem;
@@ -23,6 +25,11 @@ struct EfxEnvironment {
   UserInterface& ui;
   std::FILE* out;
   std::FILE* err;
+  // How the user's terminal reads bytes: every name or path written as text goes through
+  // DisplayText for it, on a terminal or not, so a script reads what a user would see.
+  TerminalEncoding encoding = TerminalEncoding::kUtf8;
+  // FILE arguments with wildcards are expanded by efx itself (the Windows build).
+  bool expand_wildcards = false;
 };
 
 // Runs one efx command line (without the program name) and returns its exit status.

@@ -12,6 +12,7 @@
 #include "app/app_texts.h"
 #include "cli/byte_text.h"
 #include "cli/efx_commands.h"
+#include "cli/file_arguments.h"
 #include "cli/quiet_ui.h"
 #include "exportfile/ef_rec_type.h"
 #include "exportfile/export_file.h"
@@ -19,6 +20,7 @@
 #include "exportfile/record_observer.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -44,15 +46,22 @@ struct FileCounts {
   uint64_t changes = 0;
   uint64_t padded = 0;
   uint64_t duplicates = 0;
+  uint64_t invalid_names = 0;
 
-  bool NeedsRepair() const { return changes != 0 || padded != 0; }
+  // With the strict repair asked for, a name that stays invalid (an empty one) is a defect of the
+  // file like a change; without it, invalid names are warnings.
+  bool NeedsRepair(bool strict_names) const {
+    return changes != 0 || padded != 0 || (strict_names && invalid_names != 0);
+  }
 };
 
 // Reports, record by record as the repair goes, every difference its copy would have: changed
-// name bodies, padded bodies, and the module names that stay duplicated.
+// name bodies, padded bodies, and the module names that stay duplicated; and the application
+// and module names that Windows would reject as file names.
 class CheckReport : public RecordObserver {
  public:
-  CheckReport(std::FILE* out, bool json) : out_(out), json_(json) {
+  CheckReport(std::FILE* out, bool json, bool strict_names, TerminalEncoding encoding)
+      : out_(out), json_(json), strict_names_(strict_names), encoding_(encoding) {
     if (json_) std::fputs("{\"files\":[", out_);
   }
 
@@ -63,7 +72,7 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_, "%s\n{\"file\":%s,\"findings\":[", first_file_ ? "" : ",",
                    JsonText(path).c_str());
     } else {
-      std::fprintf(out_, "%s\n", path.c_str());
+      std::fprintf(out_, "%s\n", Shown(path).c_str());
     }
     first_file_ = false;
   }
@@ -72,6 +81,12 @@ class CheckReport : public RecordObserver {
     before_.Add(before);
     after_.Add(after);
     changed_ = changed_ || before != after;
+  }
+
+  bool ChecksNames() const override { return true; }
+  void InvalidName(std::string_view name, const std::string& reason) override {
+    invalid_name_.Add(name);
+    invalid_reason_ = reason;
   }
 
   void Record(const RecordInfo& record) override {
@@ -102,20 +117,36 @@ class CheckReport : public RecordObserver {
       Write(finding,
             "still equal to an earlier module name: " + Quoted(after_.shown()) + Omitted());
     }
+    if (!invalid_reason_.empty()) {
+      ++counts_.invalid_names;
+      ++invalid_names_;
+      Json finding = Finding("invalid_name", record);
+      finding["reason"] = BytesAsUtf8(invalid_reason_);
+      finding["value"] = BytesAsUtf8(invalid_name_.shown());
+      if (invalid_name_.omitted() != 0) finding["omitted"] = invalid_name_.omitted();
+      std::string omitted =
+          invalid_name_.omitted() == 0
+              ? ""
+              : " ... (" + std::to_string(invalid_name_.omitted()) + " more bytes)";
+      Write(finding, "invalid name: " + Quoted(invalid_name_.shown()) + omitted + " (" +
+                         Printable(invalid_reason_) + ")");
+    }
     before_.Clear();
     after_.Clear();
     changed_ = false;
+    invalid_name_.Clear();
+    invalid_reason_.clear();
   }
 
   void EndFile(FileResult result, const std::string& failure) {
     const char* status = result == FileResult::kFailed      ? "error"
                          : result == FileResult::kCancelled ? "cancelled"
-                         : counts_.NeedsRepair()            ? "needs_repair"
+                         : NeedsRepair()                    ? "needs_repair"
                                                             : "clean";
     if (result == FileResult::kFailed) {
       ++cannot_process_;
     } else if (result == FileResult::kCompleted) {
-      ++(counts_.NeedsRepair() ? needs_repair_ : clean_);
+      ++(NeedsRepair() ? needs_repair_ : clean_);
     }
     if (json_) {
       std::fprintf(out_, "%s],\"status\":\"%s\"", first_finding_ ? "" : "\n", status);
@@ -124,11 +155,12 @@ class CheckReport : public RecordObserver {
       }
       std::fprintf(out_,
                    ",\"records\":%" PRIu64 ",\"name_records\":%" PRIu64 ",\"changes\":%" PRIu64
-                   ",\"padded\":%" PRIu64 ",\"duplicates\":%" PRIu64 "}",
+                   ",\"padded\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"invalid_names\":%" PRIu64
+                   "}",
                    counts_.records, counts_.name_records, counts_.changes, counts_.padded,
-                   counts_.duplicates);
+                   counts_.duplicates, counts_.invalid_names);
     } else {
-      std::fprintf(out_, "  %s\n", TextSummary(result, failure).c_str());
+      std::fprintf(out_, "  %s\n", Shown(TextSummary(result, failure)).c_str());
     }
   }
 
@@ -138,13 +170,18 @@ class CheckReport : public RecordObserver {
     if (json_) {
       std::fprintf(out_,
                    "\n],\"summary\":{\"files\":%" PRIu64 ",\"needs_repair\":%" PRIu64
-                   ",\"clean\":%" PRIu64 ",\"cannot_process\":%" PRIu64 ",\"cancelled\":%s}}\n",
-                   files, needs_repair_, clean_, cannot_process_, cancelled ? "true" : "false");
+                   ",\"clean\":%" PRIu64 ",\"cannot_process\":%" PRIu64
+                   ",\"cancelled\":%s,\"invalid_names\":%" PRIu64 "}}\n",
+                   files, needs_repair_, clean_, cannot_process_, cancelled ? "true" : "false",
+                   invalid_names_);
     } else {
-      std::fprintf(out_, "%s: %s, %s, %s\n", Count(files, "file", "files").c_str(),
+      std::string invalid =
+          invalid_names_ == 0 ? "" : "; " + Count(invalid_names_, InvalidOne(), InvalidMany());
+      std::fprintf(out_, "%s: %s, %s, %s%s\n", Count(files, "file", "files").c_str(),
                    Count(needs_repair_, "needs repair", "need repair").c_str(),
                    (std::to_string(clean_) + " nothing to repair").c_str(),
-                   (std::to_string(cannot_process_) + " cannot be processed").c_str());
+                   (std::to_string(cannot_process_) + " cannot be processed").c_str(),
+                   invalid.c_str());
     }
   }
 
@@ -155,6 +192,11 @@ class CheckReport : public RecordObserver {
   }
 
  private:
+  static const char* InvalidOne() { return "name is not a valid file name"; }
+  static const char* InvalidMany() { return "names are not valid file names"; }
+
+  bool NeedsRepair() const { return counts_.NeedsRepair(strict_names_); }
+
   static Json Finding(const char* kind, const RecordInfo& record) {
     Json finding;
     finding["kind"] = kind;
@@ -174,16 +216,19 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_, "%s\n%s", first_finding_ ? "" : ",", finding.dump().c_str());
     } else {
       std::fprintf(out_, "%12" PRId64 "  %-21s  %s\n", finding["offset"].get<int64_t>(),
-                   finding["name"].get<std::string>().c_str(), text.c_str());
+                   finding["name"].get<std::string>().c_str(), Shown(text).c_str());
     }
     first_finding_ = false;
   }
+
+  // A line of the text report as the terminal may show it.
+  std::string Shown(const std::string& text) const { return DisplayText(text, encoding_); }
 
   std::string TextSummary(FileResult result, const std::string& failure) const {
     if (result == FileResult::kFailed) return "cannot be processed: " + failure;
     if (result == FileResult::kCancelled) return "cancelled";
     std::string text;
-    if (counts_.NeedsRepair()) {
+    if (NeedsRepair()) {
       text = "needs repair:";
       if (counts_.changes != 0) {
         text += " " + Count(counts_.changes, "name record changes", "name records change");
@@ -192,6 +237,7 @@ class CheckReport : public RecordObserver {
         text += std::string(counts_.changes != 0 ? "," : "") + " " +
                 Count(counts_.padded, "record cut short is padded", "records cut short are padded");
       }
+      if (counts_.changes == 0 && counts_.padded == 0) text += " a name stays invalid";
     } else {
       text = "nothing to repair";
     }
@@ -199,18 +245,26 @@ class CheckReport : public RecordObserver {
       text += "; " + Count(counts_.duplicates, "module name stays duplicated",
                            "module names stay duplicated");
     }
+    if (counts_.invalid_names != 0) {
+      text += "; " + Count(counts_.invalid_names, InvalidOne(), InvalidMany());
+    }
     return text + " (" + Count(counts_.records, "record", "records") + ", " +
            Count(counts_.name_records, "name record", "name records") + ")";
   }
 
   std::FILE* out_;
   bool json_;
+  bool strict_names_;
+  TerminalEncoding encoding_;
   bool first_file_ = true;
   bool first_finding_ = true;
   FileCounts counts_;
   BodyExcerpt before_;
   BodyExcerpt after_;
   bool changed_ = false;
+  BodyExcerpt invalid_name_;    // of the record under way
+  std::string invalid_reason_;  // empty when its name is valid
+  uint64_t invalid_names_ = 0;
   uint64_t needs_repair_ = 0;
   uint64_t clean_ = 0;
   uint64_t cannot_process_ = 0;
@@ -236,12 +290,17 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
 
-  CheckReport report(env.out, json);
+  RepairSettings repair = ReadRepairSettings();
+  CheckReport report(env.out, json, repair.strict_names, env.encoding);
   // Unlike the repair, which stops at the first failing file, a check reports on every file.
-  RepairRun run(oWin, ReadRepairSettings(), RunMode::kDryRun, &report);
-  for (const std::string& path : files) {
-    report.BeginFile(path);
-    FileResult result = run.RepairFile(path);
+  RepairRun run(oWin, repair, RunMode::kDryRun, &report);
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+    report.BeginFile(file.path);
+    if (!file.matched) {
+      report.EndFile(FileResult::kFailed, NoMatchMessage(file.path));
+      continue;
+    }
+    FileResult result = run.RepairFile(file.path);
     report.EndFile(result, run.failure());
     if (result == FileResult::kCancelled) break;
   }

@@ -7,10 +7,12 @@
 
 #include "cli/efx_test_fixture.h"
 #include "exportfile/export_file.h"
+#include "exportfile/name_rules.h"
 #include "exportfile/record_copier.h"
 #include "exportfile/repair.h"
 #include "exportfile/testing/export_file_generator.h"
 #include "exportfile/testing/records.h"
+#include "exportfile/testing/reference_repair.h"
 
 namespace qef {
 namespace {
@@ -129,6 +131,173 @@ TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
   EXPECT_LT(needing_repair, 2750);
   EXPECT_GT(with_duplicates, 300);
   EXPECT_GT(with_padding, 200);
+}
+
+// With --strict-names on both: the changes are what the copy differs in, the invalid names are
+// exactly the application and module names of the copy that Windows rejects, and a file needs
+// repair when its copy differs or such a name stays.
+TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
+  int with_invalid_names = 0;
+  int mended = 0;
+  for (uint32_t seed = 1; seed <= 800; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    const testing::GeneratedCase generated = testing::GenerateCase(seed);
+    settings_ = HeadlessSettings();
+    if (generated.settings.bad) settings_.Set(kSettingsKey, "Bad", *generated.settings.bad);
+    if (generated.settings.good) settings_.Set(kSettingsKey, "Good", *generated.settings.good);
+    fs_ = HeadlessFileSystem();
+    fs_.AddFile("App.AEF", generated.file);
+
+    const json plain = json::parse(Run({"check", "--json", "App.AEF"}).out)["files"][0];
+    EfxResult check = Run({"check", "--strict-names", "--json", "App.AEF"});
+    ASSERT_EQ(Run({"fix", "--strict-names", "App.AEF"}).status, kExitOk);
+    const std::string copy = fs_.Content("App.fix");
+    const json file = json::parse(check.out)["files"][0];
+    EXPECT_EQ(FindingOffsets(file, "change"), Compare(generated.file, copy).changed);
+
+    std::set<uint64_t> invalid;
+    for (size_t at = 0; at + 6 <= copy.size();) {
+      const auto type = static_cast<uint16_t>(LittleEndian(copy, at, 2));
+      const uint32_t length = LittleEndian(copy, at + 2, 4);
+      if (length > copy.size()) break;
+      const std::string body = copy.substr(at + 6, length);
+      if ((type == AEF_REC_APPNAME || type == AEF_REC_MODNAME) &&
+          !InvalidNameReason(body.substr(0, NameLength(body))).empty()) {
+        invalid.insert(at);
+      }
+      at += 6 + static_cast<size_t>(length);
+    }
+    EXPECT_EQ(FindingOffsets(file, "invalid_name"), invalid);
+    EXPECT_EQ(file["invalid_names"], invalid.size());
+    const bool needs_repair = copy != generated.file || !invalid.empty();
+    EXPECT_EQ(file["status"], needs_repair ? "needs_repair" : "clean");
+    EXPECT_EQ(check.status, needs_repair ? kExitNeedsRepair : kExitOk);
+    with_invalid_names += plain["invalid_names"] != 0;
+    mended += plain["invalid_names"].get<uint64_t>() > invalid.size();
+    if (HasFailure()) return;
+  }
+  // The generated names break the rules often, and the strict repair mends most of them.
+  EXPECT_GT(with_invalid_names, 400);
+  EXPECT_GT(mended, 200);
+}
+
+// A file holding every kind of name, the application name "My App." among them.
+std::string NamesFile() {
+  std::string records = Record(AEF_REC_APPNAME, "My App.") + Record(AEF_REC_SPATH, "C:\\CON.");
+  for (const char* name : {"CO-", "CON", "con.prg", "Print.", "Print-", "Tab\tName", "COM\xB9",
+                           "Fine:Name", "A . ", "lpt0", "NULL"}) {
+    records += Record(AEF_REC_MODNAME, ModuleBody(name));
+  }
+  return HeaderRecord() + records;
+}
+
+TEST_F(EfxCheckTest, InvalidNamesAreWarningsWithTheirReasons) {
+  const std::string input = NamesFile();
+  fs_.AddFile("n.AEF", input);
+  EfxResult result = Run({"check", "--json", "n.AEF"});
+  const json file = json::parse(result.out)["files"][0];
+  std::vector<std::pair<std::string, std::string>> found;  // name, reason
+  for (const json& finding : file["findings"]) {
+    if (finding["kind"] != "invalid_name") continue;
+    found.emplace_back(JsonBytes(finding["value"]), JsonBytes(finding["reason"]));
+  }
+  EXPECT_EQ(found, (std::vector<std::pair<std::string, std::string>>{
+                       {"My App.", "ends in \".\""},
+                       {"CON", "reserved device name CON"},
+                       {"con.prg", "reserved device name CON"},
+                       {"Print.", "ends in \".\""},
+                       {"Tab\tName", "control character 0x09 at 3"},
+                       {"COM\xB9", "reserved device name COM\xB9"},
+                       {"A . ", "ends in \" \""},
+                       {"lpt0", "reserved device name LPT0"},
+                   }));
+  EXPECT_EQ(file["invalid_names"], 8);
+  EXPECT_EQ(json::parse(result.out)["summary"]["invalid_names"], 8);
+  // Only the colons are repaired; the warnings leave the status alone.
+  EXPECT_EQ(file["changes"], 2);
+  EXPECT_EQ(result.status, kExitNeedsRepair);
+
+  // And efx fix without the option writes the design's copy.
+  ASSERT_EQ(Run({"fix", "n.AEF"}).status, kExitOk);
+  EXPECT_EQ(fs_.Content("n.fix"),
+            testing::ReferenceRepair(input, testing::kDefaultBad, testing::kDefaultGood));
+}
+
+TEST_F(EfxCheckTest, InvalidNamesInText) {
+  fs_.AddFile("n.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "My App.") +
+                           Record(AEF_REC_MODNAME, ModuleBody("COM\xB9.\x01")));
+  EfxResult result = Run({"check", "n.AEF"});
+  EXPECT_EQ(result.status, kExitOk) << "warnings only";
+  EXPECT_EQ(result.out,
+            "n.AEF\n"
+            "          55  AEF_REC_APPNAME        invalid name: \"My App.\" (ends in \".\")\n"
+            "          68  AEF_REC_MODNAME        invalid name: \"COM\\xB9.\\x01\" (control "
+            "character 0x01 at 5; reserved device name COM\\xB9)\n"
+            "  nothing to repair; 2 names are not valid file names (3 records, 2 name records)\n"
+            "1 file: 0 need repair, 1 nothing to repair, 0 cannot be processed; 2 names are not "
+            "valid file names\n");
+}
+
+TEST_F(EfxCheckTest, StrictNamesShowTheMendingAsChanges) {
+  fs_.AddFile("n.AEF", HeaderRecord() + Record(AEF_REC_APPNAME, "My App.") +
+                           Record(AEF_REC_MODNAME, ModuleBody("")));
+  EfxResult result = Run({"check", "--strict-names", "n.AEF"});
+  EXPECT_EQ(result.status, kExitNeedsRepair);
+  EXPECT_EQ(result.out,
+            "n.AEF\n"
+            "          55  AEF_REC_APPNAME        \"My App.\" -> \"My App-\"\n"
+            "          68  AEF_REC_MODNAME        invalid name: \"\" (empty)\n"
+            "  needs repair: 1 name record changes; 1 name is not a valid file name (3 records, 2 "
+            "name records)\n"
+            "1 file: 1 needs repair, 0 nothing to repair, 0 cannot be processed; 1 name is not a "
+            "valid file name\n");
+  // An empty name no repair can mend still makes the file need repair, by hand.
+  fs_.AddFile("e.AEF", HeaderRecord() + Record(AEF_REC_MODNAME, ModuleBody("")));
+  EXPECT_EQ(Run({"check", "e.AEF"}).status, kExitOk);
+  result = Run({"check", "--strict-names", "--json", "e.AEF"});
+  EXPECT_EQ(result.status, kExitNeedsRepair);
+  EXPECT_EQ(json::parse(result.out)["files"][0]["status"], "needs_repair");
+}
+
+TEST_F(EfxCheckTest, StrictNamesFromTheOptionOrTheStoredSetting) {
+  fs_.AddFile("n.AEF", NamesFile());
+  std::string strict_modules;
+  for (const char* name : {"CO-", "CO1", "co-.prg", "Print-", "Print1", "Tab-Name", "COM-",
+                           "Fine-Name", "A---", "lpt-", "NULL"}) {
+    strict_modules += Record(AEF_REC_MODNAME, ModuleBody(name));
+  }
+  const std::string strict = HeaderRecord() + Record(AEF_REC_APPNAME, "My App-") +
+                             Record(AEF_REC_SPATH, "C--CON.") + strict_modules;
+  const std::string plain =
+      testing::ReferenceRepair(NamesFile(), testing::kDefaultBad, testing::kDefaultGood);
+  struct Case {
+    const char* stored;  // StrictNames; nullptr: absent
+    std::vector<std::string> options;
+    bool strict;
+  } cases[] = {
+      {nullptr, {}, false},
+      {nullptr, {"--strict-names"}, true},
+      {"1", {}, true},
+      {"0", {"--strict-names"}, true},
+      {"1", {"--no-strict-names"}, false},
+      {nullptr, {"--no-strict-names", "--strict-names"}, true},
+      {nullptr, {"--strict-names", "--no-strict-names"}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.stored ? c.stored : "absent") + " " +
+                 (c.options.empty() ? "" : c.options[0]));
+    settings_ = HeadlessSettings();
+    if (c.stored) settings_.Set(kSettingsKey, "StrictNames", c.stored);
+    std::vector<std::string> fix = {"fix"};
+    fix.insert(fix.end(), c.options.begin(), c.options.end());
+    fix.push_back("n.AEF");
+    ASSERT_EQ(Run(fix).status, kExitOk);
+    EXPECT_EQ(fs_.Content("n.fix"), c.strict ? strict : plain);
+    std::vector<std::string> check = {"check", "--json"};
+    check.insert(check.end(), c.options.begin(), c.options.end());
+    check.push_back("n.AEF");
+    EXPECT_EQ(json::parse(Run(check).out)["files"][0]["invalid_names"], c.strict ? 0 : 8);
+  }
 }
 
 TEST_F(EfxCheckTest, ReportsTheSamplesInText) {

@@ -27,10 +27,11 @@ int UsageError(EfxEnvironment& env, const std::string& message);
 // Returns the exit status when the command ends here: after the help text or a usage error.
 std::optional<int> ParseCommand(CLI::App& app, std::vector<std::string> args, EfxEnvironment& env);
 
-// --bad and --good, shared by the commands that repair.
+// --bad, --good and --strict-names, shared by the commands that repair.
 struct RepairOptions {
   std::optional<std::string> bad;
   std::optional<std::string> good;
+  std::optional<bool> strict_names;  // --strict-names, --no-strict-names
 };
 void AddRepairOptions(CLI::App& app, RepairOptions& options);
 // The options in front of the stored settings.

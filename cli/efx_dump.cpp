@@ -11,12 +11,14 @@
 
 #include "cli/byte_text.h"
 #include "cli/efx_commands.h"
+#include "cli/file_arguments.h"
 #include "cli/quiet_ui.h"
 #include "exportfile/ef_rec_type.h"
 #include "exportfile/export_file.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/record_observer.h"
 #include "progress/win_progress.h"
+#include "runtime/display_text.h"
 #include "runtime/runtime.h"
 
 namespace qef {
@@ -211,7 +213,12 @@ int RunDump(const std::vector<std::string>& args, EfxEnvironment& env) {
   app.add_option("--type", types)->allow_extra_args(false);
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
-  if (files.size() != 1) return UsageError(env, "dump takes exactly one export file");
+  std::vector<FileArgument> expanded = ExpandFileArguments(files, env.expand_wildcards);
+  if (expanded.size() != 1) return UsageError(env, "dump takes exactly one export file");
+  if (!expanded[0].matched) {
+    std::fprintf(env.err, "%s\n", NoMatchMessage(expanded[0].path).c_str());
+    return kExitFailed;
+  }
   TypeFilter filter;
   for (const std::string& type : types) {
     if (!filter.Add(type)) return UsageError(env, "unknown record type " + type);
@@ -223,11 +230,11 @@ int RunDump(const std::vector<std::string>& args, EfxEnvironment& env) {
   DumpWriter writer(env.out, json, std::move(filter));
   // Nothing is replaced: the bodies are shown as the file holds them.
   RepairRun run(oWin, RepairSettings{}, RunMode::kReadOnly, &writer);
-  FileResult result = run.RepairFile(files[0]);
+  FileResult result = run.RepairFile(expanded[0].path);
   writer.Finish();
   std::fflush(env.out);
   if (result == FileResult::kFailed) {
-    std::fprintf(env.err, "%s\n", run.failure().c_str());
+    std::fprintf(env.err, "%s\n", DisplayText(run.failure(), env.encoding).c_str());
     return kExitFailed;
   }
   if (result == FileResult::kCancelled) {

@@ -7,6 +7,7 @@
 
 #include "cli/byte_text.h"
 #include "fsutil/extended_directory.h"
+#include "runtime/display_text.h"
 #include "runtime/international.h"
 #include "runtime/runtime.h"
 
@@ -105,14 +106,14 @@ void PrintJson(const Array& rows, std::FILE* out) {
   std::fputs(rows.empty() ? "]\n" : "\n]\n", out);
 }
 
-void PrintTable(const Array& rows, std::FILE* out) {
+void PrintTable(const Array& rows, std::FILE* out, TerminalEncoding encoding) {
   std::vector<std::vector<std::string>> cells;
   std::vector<size_t> widths;
   for (const Column& column : kColumns) widths.push_back(std::string(column.header).size());
   for (const Usual& row : rows) {
     std::vector<std::string> line;
     for (size_t c = 0; c < std::size(kColumns); ++c) {
-      line.push_back(CellText(row.AsArray()[kColumns[c].position - 1]));
+      line.push_back(DisplayText(CellText(row.AsArray()[kColumns[c].position - 1]), encoding));
       widths[c] = std::max(widths[c], line.back().size());
     }
     cells.push_back(std::move(line));
@@ -145,7 +146,8 @@ int RunLs(const std::vector<std::string>& args, EfxEnvironment& env) {
     } else if (!options_done && arg == "--") {
       options_done = true;
     } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(env.err, "efx: unknown option %s\n%s", arg.c_str(), kLsUsage);
+      std::fprintf(env.err, "efx: unknown option %s\n%s", DisplayText(arg, env.encoding).c_str(),
+                   kLsUsage);
       return kExitUsage;
     } else {
       operands.push_back(arg);
@@ -170,7 +172,7 @@ int RunLs(const std::vector<std::string>& args, EfxEnvironment& env) {
   if (json) {
     PrintJson(rows, env.out);
   } else {
-    PrintTable(rows, env.out);
+    PrintTable(rows, env.out, env.encoding);
   }
   return kExitOk;
 }

@@ -110,6 +110,22 @@ TEST_F(EfxLsTest, JsonEscapesControlAndHighBytes) {
   EXPECT_NE(ReadAll(out_).find("\"name\": \"a\\\\b\\t\\u0001\xC3\xA9\""), std::string::npos);
 }
 
+TEST_F(EfxLsTest, TableShowsControlCharactersEscapedAndKeepsItsColumns) {
+  search_.Script("odd", {HeadlessDirectorySearch::Entry("a\x1b[2J\tb\xE9", 0x20, 7, kWritten),
+                         HeadlessDirectorySearch::Entry("plain", 0x20, 7, kWritten)});
+  EXPECT_EQ(Run({"ls", "odd"}), kExitOk);
+  std::string table = ReadAll(out_);
+  EXPECT_EQ(table.find('\x1b'), std::string::npos) << table;
+  EXPECT_EQ(table.find('\t'), std::string::npos) << table;
+  // 0xE9 alone is no UTF-8 character: escaped too, so every cell is as wide as its bytes.
+  size_t odd = table.find("a\\x1b[2J\\x09b\\xe9 ");
+  size_t plain = table.find("plain ");
+  ASSERT_NE(odd, std::string::npos) << table;
+  ASSERT_NE(plain, std::string::npos) << table;
+  // The size column lines up.
+  EXPECT_EQ(table.find(" 7 ", odd) - odd, table.find(" 7 ", plain) - plain) << table;
+}
+
 TEST_F(EfxLsTest, UsageErrorsExitWithTwo) {
   for (auto args : std::vector<std::vector<std::string>>{
            {"ls"}, {"ls", "--json"}, {"ls", "a", "b", "c"}, {"ls", "--long", "a"}}) {

@@ -14,8 +14,10 @@
 int main(int argc, char** argv) {
   auto files = qef::MakeSystemFileSystem();
   auto settings = qef::MakeSystemSettings();
-  qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag());
-  qef::EfxEnvironment env{*files, *settings, ui, stdout, stderr};
+  const qef::TerminalEncoding encoding = qef::ConsoleEncoding();
+  qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag(), encoding);
+  qef::EfxEnvironment env{*files, *settings, ui, stdout, stderr, encoding};
+  env.expand_wildcards = QEF_EFX_EXPANDS_WILDCARDS != 0;
   // The run-time with the error system around the whole run, so that an error or an escaping
   // exception ends in the default handler (error log, message, exit code) however deep it arose.
   auto locale = qef::MakeSystemLocale();

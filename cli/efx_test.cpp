@@ -127,6 +127,47 @@ TEST_F(EfxTest, BadAndGoodOnTheCommandLineReplaceTheStoredValues) {
   }
 }
 
+// No byte of the text output acts on a terminal: line feeds only, no other control character.
+bool OnlyLineFeeds(const std::string& text) {
+  return std::none_of(text.begin(), text.end(), [](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && c != '\n') || byte == 0x7F;
+  });
+}
+
+TEST_F(EfxTest, NamesWithControlCharactersReachTheTextOutputEscaped) {
+  const std::string evil = "evil\x1b[2J\x1b]0;owned\x1b\\\x7f\x9b";
+  const std::string shown = "evil\\x1b[2J\\x1b]0;owned\\x1b\\\\x7f\\x9b";
+  fs_.AddFile(evil + ".AEF", App("a:b"));
+  fs_.AddFile(evil + ".MEF", "not an export file at all, but long enough to be tested as one");
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  };
+  const Case cases[] = {
+      {{"fix", evil + ".MEF"}, kExitFailed},
+      {{"fix", evil + "gone.AEF"}, kExitFailed},
+      {{"check", evil + ".AEF", evil + ".MEF"}, kExitCannotProcess},
+      {{"dump", evil + ".MEF"}, kExitFailed},
+      {{"fix", "--colour" + evil}, kExitUsage},
+      {{"dump", "--type", evil, "x.AEF"}, kExitUsage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ConsoleUi console(err, false, nullptr);
+    EfxEnvironment env{fs_, settings_, console, out, err, TerminalEncoding::kUtf8};
+    EXPECT_EQ(RunEfx(c.args, env), c.status);
+    std::string text = ReadAll(out) + ReadAll(err);
+    std::fclose(out);
+    std::fclose(err);
+    EXPECT_TRUE(OnlyLineFeeds(text)) << text;
+    EXPECT_NE(text.find(shown), std::string::npos) << text;
+  }
+  EXPECT_FALSE(fs_.Exists(evil + ".fix"));
+}
+
 TEST_F(EfxTest, DoubleDashEndsTheOptions) {
   fs_.AddFile("--bad", App("q:"));
   EXPECT_EQ(Run({"fix", "--", "--bad"}), kExitOk);

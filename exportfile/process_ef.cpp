@@ -84,7 +84,8 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   oWin_.Progress().Range(Range(1, 100));
 
   FSeek(input, 0, 0);
-  CopyResult result = RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_).Run();
+  CopyResult result =
+      RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_, strict_names_).Run();
   FClose(input);
   bool written_out = copy == kNoOutput || FClose(copy);
 

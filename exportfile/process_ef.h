@@ -34,7 +34,11 @@ class RepairRun {
  public:
   RepairRun(WinProgress& oWin, const RepairSettings& settings, RunMode mode = RunMode::kWrite,
             RecordObserver* observer = nullptr)
-      : oWin_(oWin), map_(settings), mode_(mode), observer_(observer) {}
+      : oWin_(oWin),
+        map_(settings),
+        strict_names_(settings.strict_names),
+        mode_(mode),
+        observer_(observer) {}
 
   FileResult RepairFile(const std::string& path);
   // The text of the last failure, as the warning box shows it.
@@ -46,6 +50,7 @@ class RepairRun {
 
   WinProgress& oWin_;
   CharacterMap map_;
+  bool strict_names_;
   RunMode mode_;
   RecordObserver* observer_;
   ModuleNameList module_names_;

@@ -377,6 +377,45 @@ TEST_F(ProcessEFTest, SettingsAreReadAtTheStartOfEveryRun) {
   EXPECT_EQ(fs_.Content("s.fix"), ExportFile(Record(AEF_REC_APPNAME, "c:c")));
 }
 
+// Module names that Windows rejects, and the application name "My App.".
+std::string InvalidNames() {
+  std::string modules;
+  for (const char* name : {"CO-", "CON", "con.prg", "Print.", "Print-", "Tab\tName", "COM\xB9",
+                           "Fine:Name", "A . ", "lpt0", "NULL"}) {
+    modules += Record(AEF_REC_MODNAME, ModuleBody(name));
+  }
+  return ExportFile(Record(AEF_REC_APPNAME, "My App.") + Record(AEF_REC_SPATH, "C:\\CON.") +
+                    modules);
+}
+
+TEST_F(ProcessEFTest, StrictNamesSettingMendsNamesBeforeTheCounter) {
+  fs_.AddFile("n.AEF", InvalidNames());
+  struct Case {
+    const char* value;  // of StrictNames; nullptr: absent
+    bool strict;
+  } cases[] = {{nullptr, false}, {"0", false}, {"", false},
+               {"yes", false},   {"1", true},  {" 1 ", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value ? c.value : "absent");
+    settings_ = HeadlessSettings();
+    if (c.value) settings_.Set(kSettingsKey, "StrictNames", c.value);
+    ASSERT_EQ(Run({"n.AEF"}), 1u);
+    std::string modules;
+    for (const char* name :
+         c.strict
+             ? std::vector<const char*>{"CO-", "CO1", "co-.prg", "Print-", "Print1", "Tab-Name",
+                                        "COM-", "Fine-Name", "A---", "lpt-", "NULL"}
+             : std::vector<const char*>{"CO-", "CON", "con.prg", "Print.", "Print-", "Tab\tName",
+                                        "COM\xB9", "Fine-Name", "A . ", "lpt0", "NULL"}) {
+      modules += Record(AEF_REC_MODNAME, ModuleBody(name));
+    }
+    // The source path is no name: only its characters are replaced.
+    EXPECT_EQ(fs_.Content("n.fix"),
+              ExportFile(Record(AEF_REC_APPNAME, c.strict ? "My App-" : "My App.") +
+                         Record(AEF_REC_SPATH, "C--CON.") + modules));
+  }
+}
+
 // A file of several blocks with name records among large opaque ones, so that failures land in
 // every part of a copy.
 std::string SeveralBlocks() {
@@ -508,7 +547,7 @@ TEST_F(ProcessEFTest, InputCutOrRemovedBetweenTheTestAndTheCopy) {
       {"cut to nothing", input, 0, false},
       {"cut in a block", input, 300000, false},
       {"cut in the last byte", input, input.size() - 1, false},
-      // Past the platform's first read-ahead, or the cut would not be seen at all.
+      // Past the run-time's first read-ahead, or the cut would not be seen at all.
       {"cut in a module name longer than a block", long_module, 400000, false},
       {"cut in a rest copied as stored", over_long, 400000, false},
   };

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "exportfile/export_file.h"
+#include "exportfile/name_rules.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
 #include "ui/window.h"
@@ -25,14 +26,16 @@ void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeader
 
 RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
                            const CharacterMap& map, ModuleNameList& module_names, WinProgress& oWin,
-                           RecordObserver* observer)
+                           RecordObserver* observer, bool strict_names)
     : input_(input),
       output_(output),
       input_size_(input_size),
       map_(map),
       module_names_(module_names),
       oWin_(oWin),
-      observer_(observer) {
+      observer_(observer),
+      strict_names_(strict_names),
+      check_names_(observer != nullptr && observer->ChecksNames()) {
   // Where the copier starts, the run-time's read-ahead of the file test leaves off.
   next_ = span_start_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
 }
@@ -239,8 +242,8 @@ CopyResult RecordCopier::Run() {
   }
   next_ += kRecordHeaderSize;
   CopyResult result = CopyResult::kDone;
-  if (type == AEF_REC_MODNAME) {
-    result = CopyModuleName(length);
+  if (type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_))) {
+    result = CopyWholeName(length, type == AEF_REC_MODNAME);
   } else if (!IsNameRecord(type) && viewing_ && next_ + length <= input_size_) {
     // A viewed body that needs no change is not looked at: the span takes it. Should the file
     // have been cut since its test, the span's copy finds out.
@@ -283,7 +286,28 @@ CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
   return CopyResult::kDone;
 }
 
-CopyResult RecordCopier::CopyModuleName(uint32_t length) {
+void RecordCopier::RepairName(std::string& body, bool module) {
+  if (observer_ != nullptr) before_ = body;
+  map_.Apply(body);
+  if (strict_names_) {
+    StrictRepairName(body);
+  } else {
+    CheckName(body);
+  }
+  if (module) duplicate_ = !module_names_.MakeDistinctAndAdd(body);
+  // The counter may write a digit over a mended name (COM- becomes COM1).
+  if (strict_names_) CheckName(body);
+  if (observer_ != nullptr) observer_->NameBody(before_, body);
+}
+
+void RecordCopier::CheckName(std::string_view body) {
+  if (!check_names_) return;
+  std::string_view name = body.substr(0, NameLength(body));
+  std::string reason = InvalidNameReason(name);
+  if (!reason.empty()) observer_->InvalidName(name, reason);
+}
+
+CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
   if (length <= block_size) {
     std::string body;
     size_t stored = length;
@@ -295,10 +319,7 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
     }
     body.assign(At(), stored);
     body.resize(length, ' ');
-    if (observer_ != nullptr) before_ = body;
-    map_.Apply(body);
-    duplicate_ = !module_names_.MakeDistinctAndAdd(body);
-    if (observer_ != nullptr) observer_->NameBody(before_, body);
+    RepairName(body, module);
     if (missing_ == 0) {
       if (!Substitute(next_, body.data(), length)) return Failure();
     } else {
@@ -322,10 +343,7 @@ CopyResult RecordCopier::CopyModuleName(uint32_t length) {
     missing_ = static_cast<uint32_t>(length - got);
     if (EndedEarly(next_)) return CopyResult::kReadError;
   }
-  if (observer_ != nullptr) before_ = large_body_;
-  map_.Apply(large_body_);
-  duplicate_ = !module_names_.MakeDistinctAndAdd(large_body_);
-  if (observer_ != nullptr) observer_->NameBody(before_, large_body_);
+  RepairName(large_body_, module);
   if (!Write(large_body_.data(), length)) return CopyResult::kWriteError;
   return CopyResult::kDone;
 }

@@ -35,22 +35,28 @@ inline constexpr FHandle kNoOutput = F_ERROR;
 // once, from file to file (FCopySpan) when it is long, so most bytes never pass through the
 // program; a repaired name body breaks the span and is written from memory. Reading into the
 // buffer, name bodies are repaired in place and the span is written from the buffer instead.
-// Only a module name must lie whole in memory (it is compared with the earlier ones); every other
-// body streams, so memory does not grow with the file.
+// Only a module name must lie whole in memory (it is compared with the earlier ones), and an
+// application name when its name is checked or strictly repaired (the rules look at its end);
+// every other body streams, so memory does not grow with the file. A name body longer than the
+// window gets memory of its own, never more than the file's size.
 //
 // An observer, when given, is told about every record and name body; without one the loop does
 // no work for it beyond a test per record.
 class RecordCopier {
  public:
   RecordCopier(FHandle input, FHandle output, int64_t input_size, const CharacterMap& map,
-               ModuleNameList& module_names, WinProgress& oWin, RecordObserver* observer = nullptr);
+               ModuleNameList& module_names, WinProgress& oWin, RecordObserver* observer = nullptr,
+               bool strict_names = false);
   ~RecordCopier();
   CopyResult Run();
 
  private:
   CopyResult CopyRecord(int64_t offset);
   CopyResult CopyBody(uint32_t length, bool replace);
-  CopyResult CopyModuleName(uint32_t length);
+  CopyResult CopyWholeName(uint32_t length, bool module);
+  // A whole name body: the replacement, the strict repair, the module counter, the name check.
+  void RepairName(std::string& body, bool module);
+  void CheckName(std::string_view body);
   CopyResult CopyRest();
   // Replaces the bad characters of a piece of a name body in place.
   void Repair(char* data, size_t size);
@@ -89,6 +95,8 @@ class RecordCopier {
   ModuleNameList& module_names_;
   WinProgress& oWin_;
   RecordObserver* observer_;
+  bool strict_names_;
+  bool check_names_;  // the observer wants to hear of invalid names
 
   bool viewing_ = true;             // until the file system turns out to have no views
   std::unique_ptr<FileView> view_;  // the window, while viewing
@@ -104,7 +112,7 @@ class RecordCopier {
   bool read_failed_ = false;
   bool write_failed_ = false;
   std::string piece_;       // a piece of a name body, repaired
-  std::string large_body_;  // a module name too long for the window
+  std::string large_body_;  // a name too long for the window
 
   // What the observer is told about the record under way.
   uint32_t missing_ = 0;    // body bytes taken as spaces

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "exportfile/export_file.h"
@@ -33,6 +34,13 @@ class RecordObserver {
   // body come in order, cover it whole and precede the record's Record call; a module name comes
   // in one piece. The views are valid during the call only.
   virtual void NameBody(std::string_view before, std::string_view after) = 0;
+  // True when the observer wants InvalidName calls. They need an application name whole in
+  // memory, so an observer that only lists records streams without them.
+  virtual bool ChecksNames() const { return false; }
+  // An application or module name that Windows rejects as a file name, and why (name_rules.h);
+  // before the record's Record call. Without the strict repair the name is as the character
+  // replacement left it; with it, as the copy holds it, so only what stays invalid is told.
+  virtual void InvalidName(std::string_view /*name*/, const std::string& /*reason*/) {}
   // A record has been copied (in a dry run: read).
   virtual void Record(const RecordInfo& record) = 0;
 };

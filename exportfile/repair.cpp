@@ -46,8 +46,17 @@ RepairSettings WithDefaults(std::string bad, std::string good) {
 }
 
 RepairSettings ReadRepairSettings() {
-  return WithDefaults(QueryRTRegString(kSettingsKey, "Bad"),
-                      QueryRTRegString(kSettingsKey, "Good"));
+  RepairSettings settings =
+      WithDefaults(QueryRTRegString(kSettingsKey, "Bad"), QueryRTRegString(kSettingsKey, "Good"));
+  settings.strict_names =
+      IsStrictNamesOn(QueryRTRegStringOrNumber(kSettingsKey, kStrictNamesValue));
+  return settings;
+}
+
+bool IsStrictNamesOn(const std::string& value) {
+  size_t first = value.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return false;
+  return value.substr(first, value.find_last_not_of(" \t\r\n") + 1 - first) == "1";
 }
 
 CharacterMap::CharacterMap(std::string_view bad, std::string_view good) {

@@ -12,14 +12,20 @@ namespace qef {
 inline constexpr char kSettingsKey[] = "Quillon Pack 2\\Export Fix";
 inline constexpr char kDefaultBad[] = ":/\\*\"'?|<>";
 inline constexpr char kDefaultGood[] = "----------";
+inline constexpr char kStrictNamesValue[] = "StrictNames";
 
 struct RepairSettings {
   std::string bad;
   std::string good;
+  // Also mend the names Windows rejects for other reasons than their characters (name_rules.h).
+  bool strict_names = false;
 };
 
-// Bad and Good from the application settings, each replaced by its default when absent or blank.
+// Bad and Good from the application settings, each replaced by its default when absent or blank,
+// and StrictNames, on when the value is 1.
 RepairSettings ReadRepairSettings();
+// True for a StrictNames value that turns the strict repair on: 1, blanks around it aside.
+bool IsStrictNamesOn(const std::string& value);
 // Applies the defaults to values as stored (empty when absent).
 RepairSettings WithDefaults(std::string bad, std::string good);
 

@@ -23,6 +23,7 @@ namespace qef {
 namespace {
 
 using testing::HeaderRecord;
+using testing::ModuleBody;
 using testing::Record;
 using testing::RecordWithLength;
 
@@ -32,6 +33,8 @@ struct Seen {
   std::string before;
   std::string after;
   size_t pieces = 0;
+  std::string invalid_name;  // as told, with its reason
+  std::string reason;
 };
 
 class RecordingObserver : public RecordObserver {
@@ -41,12 +44,19 @@ class RecordingObserver : public RecordObserver {
     pending_.after += after;
     ++pending_.pieces;
   }
+  bool ChecksNames() const override { return checks_names; }
+  void InvalidName(std::string_view name, const std::string& reason) override {
+    EXPECT_TRUE(pending_.reason.empty()) << "one call per name";
+    pending_.invalid_name = name;
+    pending_.reason = reason;
+  }
   void Record(const RecordInfo& record) override {
     pending_.info = record;
     seen.push_back(pending_);
     pending_ = Seen();
   }
   std::vector<Seen> seen;
+  bool checks_names = false;
 
  private:
   Seen pending_;
@@ -63,6 +73,7 @@ class RepairRunTest : public ::testing::Test {
   RepairRunTest() : runtime_(fs_, settings_, ui_) { ui_.logging = false; }
 
   FileResult RunOne(const std::string& path, RunMode mode, RepairRun* run = nullptr) {
+    observer_.seen.clear();
     RepairRun own(win_, ReadRepairSettings(), mode, &observer_);
     return (run ? *run : own).RepairFile(path);
   }
@@ -182,6 +193,114 @@ TEST_F(RepairRunTest, DryRunTestsLikeTheRepairButWritesNothing) {
   EXPECT_EQ(fs_.Content("App.fix"), "earlier copy");
   EXPECT_TRUE(ui_.boxes.empty()) << "the caller reports failures";
   EXPECT_EQ(runtime_.runtime().file_table().OpenCount(), 0u);
+}
+
+// Application and module names, as the checks see them; the source path is no name.
+TEST_F(RepairRunTest, InvalidNamesAreToldAsTheReplacementLeftThem) {
+  observer_.checks_names = true;
+  struct Case {
+    uint16_t type;
+    std::string body;
+    std::string name;  // told as invalid; empty: not told
+    std::string reason;
+  } cases[] = {
+      {AEF_REC_APPNAME, "My App.", "My App.", "ends in \".\""},
+      {AEF_REC_SPATH, "CON", "", ""},
+      {AEF_REC_MODNAME, ModuleBody("CO-"), "", ""},
+      {AEF_REC_MODNAME, ModuleBody("con.prg") + "tail. ", "con.prg", "reserved device name CON"},
+      {AEF_REC_MODNAME, ModuleBody("Fine:Name"), "", ""},
+      {AEF_REC_MODNAME, ModuleBody("Bad:."), "Bad-.", "ends in \".\""},
+      {AEF_REC_MODNAME, ModuleBody("Tab\tName"), "Tab\tName", "control character 0x09 at 3"},
+      {AEF_REC_MODNAME, ModuleBody("CON"), "CON", "reserved device name CON"},
+      // Told as the replacement left it, before the counter writes over it (the copy: CO1).
+      {AEF_REC_MODNAME, ModuleBody("con"), "con", "reserved device name CON"},
+      {AEF_REC_MODNAME, "AUX", "AUX", "reserved device name AUX"},
+      {AEF_REC_MODNAME, ModuleBody(""), "", "empty"},
+      {AEF_REC_APPNAME, "", "", "empty"},
+  };
+  std::string records;
+  for (const Case& c : cases) records += Record(c.type, c.body);
+  fs_.AddFile("n.AEF", ExportFile(records));
+  // The same through a view of the input and through a buffer read into.
+  for (bool views : {true, false}) {
+    SCOPED_TRACE(views ? "viewed" : "read");
+    fs_.views = views;
+    ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
+    ASSERT_EQ(observer_.seen.size(), std::size(cases) + 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      SCOPED_TRACE(cases[i].body);
+      EXPECT_EQ(observer_.seen[i + 1].invalid_name, cases[i].name);
+      EXPECT_EQ(observer_.seen[i + 1].reason, cases[i].reason);
+    }
+    EXPECT_EQ(observer_.seen[9].after, ModuleBody("co1"));
+  }
+}
+
+TEST_F(RepairRunTest, WithStrictNamesOnlyWhatTheCopyKeepsInvalidIsTold) {
+  observer_.checks_names = true;
+  settings_.Set(kSettingsKey, "StrictNames", "1");
+  fs_.AddFile("n.AEF", ExportFile(Record(AEF_REC_APPNAME, "My App.") +
+                                  Record(AEF_REC_MODNAME, ModuleBody("COM-")) +
+                                  Record(AEF_REC_MODNAME, ModuleBody("COM1")) +
+                                  Record(AEF_REC_MODNAME, ModuleBody(""))));
+  for (bool views : {true, false}) {
+    SCOPED_TRACE(views ? "viewed" : "read");
+    fs_.views = views;
+    ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
+    ASSERT_EQ(observer_.seen.size(), 5u);
+    EXPECT_EQ(observer_.seen[1].after, "My App-");
+    EXPECT_EQ(observer_.seen[1].reason, "");
+    EXPECT_EQ(observer_.seen[2].reason, "");
+    // Mended to COM-, which is taken: the counter makes it COM1 again.
+    EXPECT_EQ(observer_.seen[3].after, ModuleBody("COM1"));
+    EXPECT_EQ(observer_.seen[3].invalid_name, "COM1");
+    EXPECT_EQ(observer_.seen[3].reason, "reserved device name COM1");
+    EXPECT_EQ(observer_.seen[4].reason, "empty");
+    // The copy holds what the observer was told.
+    EXPECT_NE(fs_.Content("n.fix").find("My App-"), std::string::npos);
+  }
+}
+
+// An application name is held whole only when it is checked or mended, like a module name; one
+// longer than the buffer gets memory of its own (never more than the file holds).
+TEST_F(RepairRunTest, ApplicationNameLongerThanTheBufferIsCheckedAndMendedWhole) {
+  BlockSize block_size(13);
+  const std::string name = std::string(40, 'n') + "\x01" + std::string(20, 'm') + ". .";
+  const std::string mended = std::string(40, 'n') + "-" + std::string(20, 'm') + "---";
+  struct Case {
+    const char* what;
+    std::string body;
+    uint32_t length;   // declared; beyond the body when it is cut short
+    std::string copy;  // of the body, with StrictNames on
+  } cases[] = {
+      {"no zero byte", name, 64, mended},
+      {"zero byte, tail untouched", name + std::string("\0x. ", 4), 68,
+       mended + std::string("\0x. ", 4)},
+      // The missing bytes are spaces, and so part of the name's trailing run.
+      {"cut short", std::string(40, 'n') + ".", 50, std::string(40, 'n') + std::string(10, '-')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string file = ExportFile(RecordWithLength(AEF_REC_APPNAME, c.length, c.body));
+    fs_.AddFile("a.AEF", file);
+    for (int variant = 0; variant < 8; ++variant) {
+      bool strict = (variant & 1) != 0, checks = (variant & 2) != 0, views = (variant & 4) != 0;
+      SCOPED_TRACE(std::string(strict ? "strict" : "default") + (checks ? ", checked" : "") +
+                   (views ? ", viewed" : ", read"));
+      fs_.views = views;
+      settings_ = HeadlessSettings();
+      if (strict) settings_.Set(kSettingsKey, "StrictNames", "1");
+      observer_.checks_names = checks;
+      ASSERT_EQ(RunOne("a.AEF", RunMode::kWrite), FileResult::kCompleted);
+      ASSERT_EQ(observer_.seen.size(), 2u);
+      const Seen& app = observer_.seen[1];
+      EXPECT_EQ(app.pieces == 1, strict || checks) << app.pieces << " pieces";
+      std::string padded = c.body + std::string(c.length - c.body.size(), ' ');
+      EXPECT_EQ(app.after, strict ? c.copy : padded);
+      EXPECT_EQ(fs_.Content("a.fix").substr(file.size() - c.body.size()), app.after);
+      EXPECT_EQ(app.reason.empty(), strict || !checks) << app.reason;
+    }
+  }
 }
 
 }  // namespace

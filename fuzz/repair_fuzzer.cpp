@@ -1,8 +1,8 @@
 // The file test and the whole repair run over arbitrary bytes, through the in-memory backend.
 // Every input must give either one warning and no file, or one complete copy whose record
 // framing mirrors the input's, equal to the independent model, with the input unchanged, no
-// temporary file left and no read larger than the platform's buffer or the file itself, nor a view
-// larger than the copier's block.
+// temporary file left and no read larger than the run-time's file buffer or the file itself,
+// nor a view larger than the copier's block.
 
 #include <algorithm>
 #include <cstddef>
@@ -27,7 +27,7 @@ namespace {
 
 constexpr char kInput[] = "in.AEF";
 constexpr char kOutput[] = "in.fix";
-// The platform reads the backend in blocks of this size (see file_functions.cpp).
+// The run-time's file functions read the backend in blocks of this size (see file_functions.cpp).
 constexpr size_t kPlatformBufferSize = 256 * 1024;
 
 struct Settings {

@@ -17,6 +17,8 @@ std::unique_ptr<LocaleSource> MakeSystemLocale();
 // The folder for the run-time's own files (the error log), ending in a separator; it exists
 // when this returns, or the result names the current folder.
 std::string SystemWorkDir();
+// A path named by the user, made absolute against the current folder.
+std::string SystemFullPath(const std::string& path);
 // Turns processor exceptions (an access violation and the like) into run-time errors with
 // sub-code 5333, so that they end in the error log and the error box. Windows only: on POSIX a
 // signal handler cannot run the error handler safely, so such a crash ends the process.

@@ -1,7 +1,7 @@
 #pragma once
 
 // The run-time's file functions. They work on the file system of the installed run-time and
-// buffer every file inside the platform, so callers may read and write field by field while the
+// buffer every file inside the run-time, so callers may read and write field by field while the
 // backend sees large blocks.
 
 #include <cstddef>

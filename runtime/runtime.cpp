@@ -42,4 +42,8 @@ std::string QueryRTRegString(const std::string& sub_key, const std::string& name
   return CurrentRuntime().settings().Query(sub_key, name).value_or(std::string());
 }
 
+std::string QueryRTRegStringOrNumber(const std::string& sub_key, const std::string& name) {
+  return CurrentRuntime().settings().QueryStringOrNumber(sub_key, name).value_or(std::string());
+}
+
 }  // namespace qef

@@ -41,6 +41,8 @@ class Runtime {
 // The stored string of the installed run-time's settings, or an empty string when the value is
 // absent.
 std::string QueryRTRegString(const std::string& sub_key, const std::string& name);
+// The stored string or number as text, or an empty string when the value is absent.
+std::string QueryRTRegStringOrNumber(const std::string& sub_key, const std::string& name);
 
 // The installed run-time. Calling a run-time function with none installed is a programming
 // error and ends the process.

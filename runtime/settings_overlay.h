@@ -20,6 +20,12 @@ class SettingsOverlay : public SettingsStore {
     if (found != values_.end()) return found->second;
     return stored_.Query(sub_key, name);
   }
+  std::optional<std::string> QueryStringOrNumber(const std::string& sub_key,
+                                                 const std::string& name) override {
+    auto found = values_.find({sub_key, name});
+    if (found != values_.end()) return found->second;
+    return stored_.QueryStringOrNumber(sub_key, name);
+  }
 
  private:
   SettingsStore& stored_;

@@ -26,6 +26,28 @@ TEST(SettingsOverlayTest, OverlayValuesComeBeforeStoredOnes) {
   EXPECT_EQ(overlay.Query("S", "Emptied"), "");
   EXPECT_EQ(overlay.Query("S", "Absent"), std::nullopt);
   EXPECT_EQ(overlay.Query("T", "Stored"), "other sub-key");
+  EXPECT_EQ(overlay.QueryStringOrNumber("S", "Both"), "overlay");
+  EXPECT_EQ(overlay.QueryStringOrNumber("S", "Stored"), "stored only");
+  EXPECT_EQ(overlay.QueryStringOrNumber("S", "Absent"), std::nullopt);
+}
+
+// A store that keeps numbers apart from strings, as the registry does.
+class NumberSettings : public HeadlessSettings {
+ public:
+  std::optional<std::string> QueryStringOrNumber(const std::string& sub_key,
+                                                 const std::string& name) override {
+    if (sub_key == "S" && name == "Number") return "1";
+    return Query(sub_key, name);
+  }
+};
+
+TEST(SettingsOverlayTest, NumbersComeFromTheStoreUnlessTheOverlayHasTheValue) {
+  NumberSettings stored;
+  SettingsOverlay overlay(stored);
+  EXPECT_EQ(overlay.Query("S", "Number"), std::nullopt);
+  EXPECT_EQ(overlay.QueryStringOrNumber("S", "Number"), "1");
+  overlay.Set("S", "Number", "0");
+  EXPECT_EQ(overlay.QueryStringOrNumber("S", "Number"), "0");
 }
 
 class QueryRTRegStringTest : public testing::Test {
@@ -46,6 +68,12 @@ TEST_F(QueryRTRegStringTest, ReturnsAnEmptyStringWhenTheValueIsAbsent) {
   settings_.Set("Quillon Pack 2\\Export Fix", "Good", "----------");
   EXPECT_EQ(QueryRTRegString("Quillon Pack 2\\Export Fix", "Bad"), "");
   EXPECT_EQ(QueryRTRegString("Other", "Good"), "");
+}
+
+TEST_F(QueryRTRegStringTest, StringOrNumberIsTheStoredTextOrEmpty) {
+  settings_.Set("S", "N", "1");
+  EXPECT_EQ(QueryRTRegStringOrNumber("S", "N"), "1");
+  EXPECT_EQ(QueryRTRegStringOrNumber("S", "Absent"), "");
 }
 
 TEST_F(QueryRTRegStringTest, AsksTheInstalledRuntimesSettings) {

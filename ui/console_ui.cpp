@@ -32,9 +32,9 @@ class ConsoleWindowPeer : public WindowPeer {
   void PlayAnimation(int) override {}
 
   void SetControlText(int id, const std::string& text) override {
-    if (id == kDescriptionId) description_ = text;
+    if (id == kDescriptionId) description_ = DisplayText(text, ui_.encoding_);
     if (id != kTaskId) return;
-    task_ = text;
+    task_ = DisplayText(text, ui_.encoding_);
     position_ = 0;
     if (ui_.live_) {
       Draw();
@@ -74,7 +74,8 @@ class ConsoleWindowPeer : public WindowPeer {
 
 int ConsoleUi::ShowMessageBox(Window*, const std::string&, const std::string& text, uint32_t) {
   ClearStatus();
-  std::fwrite(text.data(), 1, text.size(), out_);
+  const std::string shown = DisplayText(text, encoding_, true);
+  std::fwrite(shown.data(), 1, shown.size(), out_);
   std::fputc('\n', out_);
   std::fflush(out_);
   return BOXREPLYOK;
@@ -83,13 +84,14 @@ int ConsoleUi::ShowMessageBox(Window*, const std::string&, const std::string& te
 int ConsoleUi::ErrorMessageBox(const std::string& text, const std::string& caption, uint32_t,
                                uint32_t, uint32_t) {
   ClearStatus();
+  const std::string shown = DisplayText(text, encoding_, true);
   std::string plain;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    plain += text[i];
+  for (size_t i = 0; i < shown.size(); ++i) {
+    if (shown[i] == '\r' && i + 1 < shown.size() && shown[i + 1] == '\n') continue;
+    plain += shown[i];
   }
   while (!plain.empty() && plain.back() == '\n') plain.pop_back();
-  std::fprintf(out_, "%s\n%s\n", caption.c_str(), plain.c_str());
+  std::fprintf(out_, "%s\n%s\n", DisplayText(caption, encoding_).c_str(), plain.c_str());
   std::fflush(out_);
   return ERRORBOX_QUIT;
 }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "runtime/display_text.h"
 #include "ui/user_interface.h"
 
 namespace qef {
@@ -13,11 +14,13 @@ class ConsoleWindowPeer;
 // The user interface of a command-line tool. A box prints its text as one line; a dialog is a
 // status line with its task and percentage, redrawn in place on a terminal (live) or printed
 // once per task otherwise; the interrupt flag, once set, reaches every dialog as its cancel
-// command.
+// command. Texts reach the stream through DisplayText, so the control characters of a file
+// name are shown, not obeyed.
 class ConsoleUi : public UserInterface {
  public:
-  ConsoleUi(std::FILE* out, bool live, volatile std::sig_atomic_t* interrupted)
-      : out_(out), live_(live), interrupted_(interrupted) {}
+  ConsoleUi(std::FILE* out, bool live, volatile std::sig_atomic_t* interrupted,
+            TerminalEncoding encoding = TerminalEncoding::kUtf8)
+      : out_(out), live_(live), interrupted_(interrupted), encoding_(encoding) {}
 
   int ShowMessageBox(Window* owner, const std::string& caption, const std::string& text,
                      uint32_t type) override;
@@ -39,6 +42,7 @@ class ConsoleUi : public UserInterface {
   std::FILE* out_;
   bool live_;
   volatile std::sig_atomic_t* interrupted_;
+  TerminalEncoding encoding_;
   bool status_shown_ = false;
   std::vector<ConsoleWindowPeer*> dialogs_;
 };

@@ -56,8 +56,8 @@ class ConsoleUiTest : public testing::Test {
   }
 
   // Installs a console UI writing to the temporary file.
-  void Start(bool live) {
-    ui_ = std::make_unique<ConsoleUi>(out_, live, &interrupted_);
+  void Start(bool live, TerminalEncoding encoding = TerminalEncoding::kUtf8) {
+    ui_ = std::make_unique<ConsoleUi>(out_, live, &interrupted_, encoding);
     runtime_ = std::make_unique<ScopedRuntime>(files_, settings_, *ui_);
   }
 
@@ -126,6 +126,54 @@ TEST_F(ConsoleUiTest, LiveClearsTheStatusLineBeforeABox) {
   EXPECT_EQ(Output(), before + kClearLine + "Cannot open a.txt\n");
 }
 
+// A file name that would clear the screen and retitle the terminal if its bytes went out raw.
+constexpr char kEvilName[] = "evil\x1b[2J\x1b]0;owned\x1b\\.AEF";
+constexpr char kEvilShown[] = "evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF";
+
+TEST_F(ConsoleUiTest, BoxShowsControlCharactersEscapedAndKeepsItsLineBreaks) {
+  struct Case {
+    TerminalEncoding encoding;
+    std::string text;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {TerminalEncoding::kUtf8, std::string(kEvilName) + " is not a valid Export File",
+       std::string(kEvilShown) + " is not a valid Export File"},
+      {TerminalEncoding::kUtf8, "one\r\ntwo\nthree", "one\r\ntwo\\x0athree"},
+      {TerminalEncoding::kUtf8, "caf\xc3\xa9 \xff", "caf\xc3\xa9 \\xff"},
+      {TerminalEncoding::kEightBit, "caf\xe9 \x9b", "caf\xe9 \\x9b"},
+      {TerminalEncoding::kAnsiConsole, "caf\xe9 \x9b\x07", "caf\xe9 \x9b\\x07"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shown);
+    std::FILE* out = std::tmpfile();
+    ConsoleUi ui(out, false, nullptr, c.encoding);
+    ui.ShowMessageBox(nullptr, "Error", c.text, 0);
+    std::rewind(out);
+    std::string text;
+    for (int ch; (ch = std::fgetc(out)) != EOF;) text += static_cast<char>(ch);
+    std::fclose(out);
+    EXPECT_EQ(text, c.shown + "\n");
+  }
+}
+
+TEST_F(ConsoleUiTest, StatusLineShowsTheTaskEscaped) {
+  for (bool live : {false, true}) {
+    SCOPED_TRACE(live);
+    Start(live);
+    {
+      ProgressDialog dialog;
+      dialog.description.TextValue("checking\x1b[1m");
+      dialog.task.TextValue(kEvilName);
+    }
+    std::string output = Output();
+    EXPECT_NE(output.find(kEvilShown), std::string::npos) << output;
+    EXPECT_EQ(output.find(kEvilName), std::string::npos);
+    EXPECT_EQ(output.find("\x1b[1m"), std::string::npos);
+    runtime_.reset();
+  }
+}
+
 TEST_F(ConsoleUiTest, InterruptDeliversCancelOnceAndResetsTheFlag) {
   Start(false);
   ProgressDialog dialog;
@@ -151,6 +199,17 @@ TEST(ConsoleErrorBoxTest, PrintsCaptionAndTextAndEndsWithoutAChoice) {
   for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
   std::fclose(out);
   EXPECT_EQ(text, "ERROR\nError Code:  5 [ X ]\nCallStack: \n");
+}
+
+TEST(ConsoleErrorBoxTest, ShowsControlCharactersOfTextAndCaptionEscaped) {
+  std::FILE* out = std::tmpfile();
+  ConsoleUi ui(out, false, nullptr);
+  ui.ErrorMessageBox("Description: open \x1b]0;x\x07\r\nline\nbreak\r\n", "ERR\x1b[2J", 1, 2, 0);
+  std::rewind(out);
+  std::string text;
+  for (int c; (c = std::fgetc(out)) != EOF;) text += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(text, "ERR\\x1b[2J\nDescription: open \\x1b]0;x\\x07\nline\\x0abreak\n");
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Reads the resources of exportfix.exe back with an independent tool (icoutils): the 22 icon
 # groups with their names and image numbers, each image 744 bytes, 32 x 32, 4 bits per pixel,
-# the animation clip and the version information.
-# Usage: exe_resources_test.sh EXPORTFIX_EXE
+# the animation clip and the version information; and the application manifests of both programs.
+# Usage: exe_resources_test.sh EXPORTFIX_EXE EFX_EXE
 set -euo pipefail
 exe=$1
+efx=$2
 command -v wrestool >/dev/null || { echo "wrestool (icoutils) is missing"; exit 1; }
 list=$(wrestool -l "$exe")
 expected_groups="AICOZEMB AICOZEMBCROSS ICOAPP ICOCAIN ICOCROSS ICODBSERVER ICODIFF ICODLL ICOEXTMOD
@@ -32,3 +33,23 @@ grep -q -- "--type=16 --name=1 " <<<"$list" || { echo "no version information"; 
 grep -q -- "--type=21569 --name=1 " <<<"$list" || { echo "no symbol table"; exit 1; }
 grep -q -- "--type=5 --name='WINPROGRESS' " <<<"$list" || { echo "no dialog template"; exit 1; }
 echo "22 icon groups numbered 1 to 22, each one 32 x 32 4-bit image of 744 bytes"
+
+# The application manifest (type 24, id 1): common controls 6, DPI aware, Windows 7 to 11,
+# asInvoker, and no UTF-8 code page (names are bytes of the ANSI code page).
+check_manifest() {
+  local manifest
+  manifest=$(wrestool -x --raw --type=24 --name=1 "$1")
+  [ -n "$manifest" ] || { echo "$1: no application manifest"; exit 1; }
+  local expected
+  for expected in 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
+    '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>' \
+    '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' \
+    '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' \
+    '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}'; do
+    grep -qF -- "$expected" <<<"$(tr -s ' \n' ' ' <<<"$manifest")" || { echo "$1: manifest lacks $expected"; exit 1; }
+  done
+  ! grep -q '<activeCodePage' <<<"$manifest" || { echo "$1: manifest sets the code page"; exit 1; }
+}
+check_manifest "$exe"
+check_manifest "$efx"
+echo "both programs carry their application manifest"

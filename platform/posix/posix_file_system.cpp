@@ -210,15 +210,30 @@ class PosixFile : public File {
 }  // namespace
 
 std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, int flags) {
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  // Never wait in open: a FIFO without a writer (or reader) would hold the program forever.
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
   if (fd < 0) {
     last_error_ = errno;
     return nullptr;
   }
   struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  if (::fstat(fd, &info) != 0) {
+    last_error_ = errno;
     ::close(fd);
-    last_error_ = EISDIR;
+    return nullptr;
+  }
+  // A file that is read must be a regular file: reading a FIFO, socket or device could wait or
+  // never end. A file only written may still be a device (an error log sent to /dev/null).
+  bool reading = (flags & O_ACCMODE) != O_WRONLY;
+  if (S_ISDIR(info.st_mode) || (reading && !S_ISREG(info.st_mode))) {
+    ::close(fd);
+    last_error_ = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+    return nullptr;
+  }
+  int status = ::fcntl(fd, F_GETFL);
+  if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+    last_error_ = errno;
+    ::close(fd);
     return nullptr;
   }
   last_error_ = 0;
@@ -229,6 +244,15 @@ std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess 
   int flags = access == FileAccess::kRead    ? O_RDONLY
               : access == FileAccess::kWrite ? O_WRONLY
                                              : O_RDWR;
+  if (access != FileAccess::kWrite) {
+    // Not even opened when it is plainly no regular file (opening some devices does things);
+    // the check after opening covers a file swapped in between.
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+      last_error_ = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
+      return nullptr;
+    }
+  }
   return OpenDescriptor(path, flags);
 }
 

@@ -1,11 +1,13 @@
 #include "platform/posix/posix_file_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
+#include "platform/posix/posix_special_files.h"
 #include "platform/posix/posix_test_folder.h"
 #include "runtime/file_functions_test.h"
 
@@ -65,6 +67,41 @@ TEST_F(PosixFileSystemTest, OpenOfAFolderFails) {
     EXPECT_EQ(files_.Open(folder_.path(), access), nullptr);
     EXPECT_NE(files_.LastError(), 0);
   }
+}
+
+// A hang here would be the fault itself: the alarm ends the test program instead.
+class AlarmGuard {
+ public:
+  AlarmGuard() { ::alarm(20); }
+  ~AlarmGuard() { ::alarm(0); }
+};
+
+TEST_F(PosixFileSystemTest, OpenForReadingRefusesWhatIsNoRegularFileWithoutWaiting) {
+  AlarmGuard guard;
+  std::vector<SpecialFile> specials = MakeSpecialFiles(folder_.path());
+  ASSERT_EQ(specials.size(), kSpecialFileKinds);
+  for (const SpecialFile& special : specials) {
+    for (FileAccess access : {FileAccess::kRead, FileAccess::kReadWrite}) {
+      SCOPED_TRACE(std::string(special.kind) + (access == FileAccess::kRead ? " read" : " both"));
+      EXPECT_EQ(files_.Open(special.path, access), nullptr);
+      EXPECT_NE(files_.LastError(), 0);
+    }
+  }
+}
+
+TEST_F(PosixFileSystemTest, WritingToAFifoWithoutReaderFailsWithoutWaiting) {
+  AlarmGuard guard;
+  std::string fifo = folder_.Path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(files_.Open(fifo, FileAccess::kWrite), nullptr);
+  EXPECT_EQ(files_.Create(fifo, CreateMode::kTruncate), nullptr);
+  EXPECT_NE(files_.LastError(), 0);
+}
+
+TEST_F(PosixFileSystemTest, ADeviceCanStillBeWritten) {
+  std::unique_ptr<File> sink = files_.Open("/dev/null", FileAccess::kWrite);
+  ASSERT_NE(sink, nullptr);
+  EXPECT_TRUE(sink->Write("log", 3));
 }
 
 TEST_F(PosixFileSystemTest, RenameReplacesAnExistingFile) {

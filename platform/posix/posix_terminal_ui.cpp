@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -21,50 +22,12 @@ namespace {
 constexpr int kTaskControl = 102;
 constexpr int kDescriptionControl = 103;
 constexpr uint16_t kCancelButton = 100;
-constexpr int kBoxWidth = 64;
 constexpr auto kFrameTime = std::chrono::milliseconds(100);
+constexpr size_t kScriptWidth = 78;
 
-// Text with its CR LF pairs as plain line breaks, cut into lines of at most `width` characters
-// at blanks where it can.
-std::vector<std::string> Wrap(const std::string& text, size_t width) {
-  std::vector<std::string> lines;
-  std::string paragraph;
-  auto flush = [&](std::string line) {
-    while (line.size() > width) {
-      size_t cut = line.rfind(' ', width);
-      if (cut == std::string::npos || cut == 0) cut = width;
-      lines.push_back(line.substr(0, cut));
-      line.erase(0, line[cut] == ' ' ? cut + 1 : cut);
-    }
-    lines.push_back(line);
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    if (text[i] == '\n' || text[i] == '\r') {
-      flush(paragraph);
-      paragraph.clear();
-    } else {
-      paragraph += text[i];
-    }
-  }
-  flush(paragraph);
-  return lines;
-}
-
-std::string Pad(std::string text, size_t width) {
-  if (text.size() < width) text.append(width - text.size(), ' ');
-  return text;
-}
-
-std::string Framed(const std::string& text, size_t width) { return "| " + Pad(text, width) + " |"; }
-
-std::string TopLine(const std::string& caption, size_t width) {
-  std::string line = "+- " + caption + " ";
-  return line.size() < width + 4 ? line + std::string(width + 4 - line.size() - 1, '-') + "+"
-                                 : line;
-}
-
-std::string BottomLine(size_t width) { return "+" + std::string(width + 2, '-') + "+"; }
+// Set by SIGWINCH; whoever draws next notices it and lays the screen out anew.
+volatile std::sig_atomic_t resized = 0;
+extern "C" void OnResize(int) { resized = 1; }
 
 }  // namespace
 
@@ -81,12 +44,19 @@ class RawTerminal {
       raw.c_cc[VTIME] = 0;
       ::tcsetattr(input_, TCSANOW, &raw);
     }
+    // SA_RESTART keeps writes going; the wait for a key (poll) still wakes up on a resize.
+    struct sigaction action = {};
+    action.sa_handler = OnResize;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    resize_handler_ok_ = ::sigaction(SIGWINCH, &action, &saved_resize_handler_) == 0;
     std::fputs("\x1b[?1049h\x1b[?25l", out_);
     std::fflush(out_);
   }
   ~RawTerminal() {
     std::fputs("\x1b[?25h\x1b[?1049l", out_);
     std::fflush(out_);
+    if (resize_handler_ok_) ::sigaction(SIGWINCH, &saved_resize_handler_, nullptr);
     if (saved_ok_) ::tcsetattr(input_, TCSANOW, &saved_);
   }
   RawTerminal(const RawTerminal&) = delete;
@@ -97,6 +67,8 @@ class RawTerminal {
   std::FILE* out_;
   termios saved_{};
   bool saved_ok_ = false;
+  struct sigaction saved_resize_handler_ = {};
+  bool resize_handler_ok_ = false;
 };
 
 class TerminalWindowPeer : public WindowPeer {
@@ -124,7 +96,8 @@ class TerminalWindowPeer : public WindowPeer {
     if (id == kTaskControl) {
       Change(task_, text);
       if (!ui_.interactive_ && !text.empty()) {
-        std::fprintf(ui_.out_, "%s: %s\n", text.c_str(), description_.c_str());
+        std::fprintf(ui_.out_, "%s: %s\n", ui_.Shown(text).c_str(),
+                     ui_.Shown(description_).c_str());
         std::fflush(ui_.out_);
       }
     } else if (id == kDescriptionControl) {
@@ -140,25 +113,15 @@ class TerminalWindowPeer : public WindowPeer {
 
   Window& window() { return window_; }
 
-  std::vector<std::string> Lines(unsigned frame) const {
+  std::vector<std::string> Lines(unsigned frame, size_t width) const {
     static constexpr char kSpinner[] = "|/-\\";
-    const size_t width = kBoxWidth;
-    int percent = std::clamp(position_ * 100 / high_, 0, 100);
-    size_t bar = width - 8;
-    auto filled = static_cast<size_t>(percent) * bar / 100;
-    char spinner = playing_ ? kSpinner[frame % 4] : ' ';
-    return {TopLine(caption_, width),
-            Framed(std::string(1, spinner) + "  " + description_, width),
-            "| " + std::string("   \x1b[1m") + task_ + "\x1b[22m" +
-                std::string(width > task_.size() + 3 ? width - task_.size() - 3 : 0, ' ') + " |",
-            Framed("[" + std::string(filled, '#') + std::string(bar - filled, '-') + "] " +
-                       (percent < 10    ? "  "
-                        : percent < 100 ? " "
-                                        : "") +
-                       std::to_string(percent) + "%",
-                   width),
-            Framed(std::string(width / 2 - 6, ' ') + "[ Cancel ]", width),
-            BottomLine(width)};
+    ProgressWindowSpec spec;
+    spec.caption = caption_;
+    spec.description = description_;
+    spec.task = task_;
+    spec.percent = std::clamp(position_ * 100 / high_, 0, 100);
+    spec.spinner = playing_ ? kSpinner[frame % 4] : ' ';
+    return ProgressWindowLines(spec, width, ui_.encoding_);
   }
 
   bool visible() const { return visible_; }
@@ -182,8 +145,12 @@ class TerminalWindowPeer : public WindowPeer {
 };
 
 PosixTerminalUi::PosixTerminalUi(int input, std::FILE* out, bool interactive,
-                                 volatile std::sig_atomic_t* interrupted)
-    : input_(input), out_(out), interactive_(interactive), interrupted_(interrupted) {}
+                                 volatile std::sig_atomic_t* interrupted, TerminalEncoding encoding)
+    : input_(input),
+      out_(out),
+      interactive_(interactive),
+      interrupted_(interrupted),
+      encoding_(encoding) {}
 
 // The screen is taken over only when there is something to show, so a program that ends
 // before showing anything leaves the terminal as it was.
@@ -274,28 +241,41 @@ std::optional<std::string> PosixTerminalUi::ReadLine() {
   }
 }
 
-std::vector<std::string> PosixTerminalUi::WindowLines() const {
+std::vector<std::string> PosixTerminalUi::WindowLines(size_t width) const {
   std::vector<std::string> lines;
   for (const TerminalWindowPeer* dialog : dialogs_) {
     if (!dialog->visible()) continue;
-    auto window = dialog->Lines(frame_);
+    auto window = dialog->Lines(frame_, width);
     lines.insert(lines.end(), window.begin(), window.end());
   }
   return lines;
 }
 
-void PosixTerminalUi::Render(const std::vector<std::string>& overlay) {
+std::vector<std::string> PosixTerminalUi::ScreenLines(size_t width, size_t height,
+                                                      const Overlay& overlay) const {
+  if (width < kMinScreenWidth || height < kMinScreenHeight) {
+    return {ScreenTooSmallNotice(width, height)};
+  }
+  std::vector<std::string> window = WindowLines(width);
+  if (!overlay) return StackOnScreen(window, {}, height);
+  std::vector<std::string> below = overlay(width, height, false);
+  if (window.size() + 1 + below.size() <= height) return StackOnScreen(window, below, height);
+  return StackOnScreen(window, overlay(width, height, true), height);
+}
+
+void PosixTerminalUi::Render(const Overlay& overlay) {
   TakeTerminal();
-  overlay_ = overlay;
-  std::vector<std::string> lines = WindowLines();
-  if (!lines.empty() && !overlay.empty()) lines.emplace_back();
-  lines.insert(lines.end(), overlay.begin(), overlay.end());
-  auto rows = static_cast<size_t>(std::max(Height(), 1));
   std::string screen = "\x1b[H";
-  for (size_t i = 0; i < lines.size() && i < rows; ++i) {
+  if (resized) {
+    resized = 0;
+    screen = "\x1b[H\x1b[2J";
+  }
+  std::vector<std::string> lines = ScreenLines(static_cast<size_t>(std::max(Width(), 1)),
+                                               static_cast<size_t>(std::max(Height(), 1)), overlay);
+  for (size_t i = 0; i < lines.size(); ++i) {
     screen += lines[i];
     screen += "\x1b[K";
-    if (i + 1 < lines.size() && i + 1 < rows) screen += "\r\n";
+    if (i + 1 < lines.size()) screen += "\r\n";
   }
   screen += "\x1b[J";
   std::fwrite(screen.data(), 1, screen.size(), out_);
@@ -304,16 +284,73 @@ void PosixTerminalUi::Render(const std::vector<std::string>& overlay) {
   last_draw_ = std::chrono::steady_clock::now();
 }
 
-void PosixTerminalUi::RedrawIfDue() {
-  auto now = std::chrono::steady_clock::now();
-  if (now - last_draw_ < kFrameTime) return;
-  ++frame_;
-  Render(overlay_);
-}
-
 void PosixTerminalUi::DeliverCancel(uint16_t id) {
   std::vector<TerminalWindowPeer*> dialogs = dialogs_;
   for (TerminalWindowPeer* dialog : dialogs) dialog->window().Dispatch(CommandEvent(id));
+}
+
+int PosixTerminalUi::RunBox(BoxSpec box, const std::vector<int>& replies) {
+  const size_t count = box.buttons.size();
+  BoxLayout layout;
+  Overlay overlay = [&](size_t width, size_t height, bool alone) {
+    layout = LayOutBox(box, width, alone ? height : SIZE_MAX, encoding_);
+    return layout.lines;
+  };
+  while (true) {
+    Render(overlay);
+    box.scroll = layout.scroll;
+    Key key = ReadKey(static_cast<int>(kFrameTime.count()));
+    std::optional<int> reply;
+    switch (key.code) {
+      case Key::kNone:
+        ++frame_;
+        break;
+      case Key::kEnter:
+        reply = replies[box.focus];
+        break;
+      case Key::kEscape:
+      case Key::kInterrupt:
+        reply = replies.back();
+        break;
+      case Key::kTab:
+      case Key::kRight:
+        box.focus = (box.focus + 1) % count;
+        break;
+      case Key::kLeft:
+        box.focus = (box.focus + count - 1) % count;
+        break;
+      case Key::kUp:
+        box.scroll = box.scroll > 0 ? box.scroll - 1 : 0;
+        break;
+      case Key::kDown:
+        ++box.scroll;
+        break;
+      case Key::kPageUp:
+        box.scroll -= std::min(box.scroll, std::max<size_t>(layout.shown_text_lines, 1));
+        break;
+      case Key::kPageDown:
+        box.scroll += std::max<size_t>(layout.shown_text_lines, 1);
+        break;
+      case Key::kHome:
+        box.scroll = 0;
+        break;
+      case Key::kEnd:
+        box.scroll = layout.max_scroll;
+        break;
+      case Key::kChar:
+        for (size_t i = 0; i < count; ++i) {
+          char c = key.ch >= 'a' && key.ch <= 'z' ? static_cast<char>(key.ch - 32) : key.ch;
+          if (!box.buttons[i].empty() && box.buttons[i][0] == c) reply = replies[i];
+        }
+        break;
+      default:
+        break;
+    }
+    if (reply) {
+      Render(nullptr);
+      return *reply;
+    }
+  }
 }
 
 int PosixTerminalUi::ShowMessageBox(Window*, const std::string& caption, const std::string& text,
@@ -323,8 +360,9 @@ int PosixTerminalUi::ShowMessageBox(Window*, const std::string& caption, const s
                      : (type & 0xF0) == MB_ICONEXCLAMATION ? "(!) "
                                                            : "";
   if (!interactive_) {
-    std::fprintf(out_, "\n%s[%s]\n", icon, caption.c_str());
-    for (const auto& line : Wrap(text, 78)) std::fprintf(out_, "%s\n", line.c_str());
+    std::fprintf(out_, "\n%s[%s]\n", icon, Shown(caption).c_str());
+    for (const auto& line : WrapText(DisplayText(text, encoding_, true), kScriptWidth, encoding_))
+      std::fprintf(out_, "%s\n", line.c_str());
     std::fputs(ok_cancel ? "[ OK ]  [ Cancel ] > " : "[ OK ] > ", out_);
     std::fflush(out_);
     std::optional<std::string> answer = ReadLine();
@@ -338,50 +376,18 @@ int PosixTerminalUi::ShowMessageBox(Window*, const std::string& caption, const s
                : BOXREPLYCANCEL;
   }
 
-  const size_t width = kBoxWidth;
-  bool focus_ok = true;
-  while (true) {
-    std::vector<std::string> box = {TopLine(caption, width)};
-    for (const auto& line : Wrap(icon + text, width)) box.push_back(Framed(line, width));
-    box.push_back(Framed("", width));
-    std::string ok = focus_ok ? "[> OK <]" : "[  OK  ]";
-    std::string buttons =
-        ok_cancel ? ok + "   " + (focus_ok ? "[  Cancel  ]" : "[> Cancel <]") : ok;
-    box.push_back(Framed(std::string((width - buttons.size()) / 2, ' ') + buttons, width));
-    box.push_back(BottomLine(width));
-    box.push_back(ok_cancel ? "  Enter: choose   Tab: other button   Esc: Cancel" : "  Enter: OK");
-    Render(box);
-
-    Key key = ReadKey(static_cast<int>(kFrameTime.count()));
-    std::optional<int> reply;
-    switch (key.code) {
-      case Key::kNone:
-        ++frame_;
-        break;
-      case Key::kEnter:
-        reply = focus_ok || !ok_cancel ? BOXREPLYOK : BOXREPLYCANCEL;
-        break;
-      case Key::kEscape:
-      case Key::kInterrupt:
-        reply = ok_cancel ? BOXREPLYCANCEL : BOXREPLYOK;
-        break;
-      case Key::kTab:
-      case Key::kLeft:
-      case Key::kRight:
-        focus_ok = !ok_cancel || !focus_ok;
-        break;
-      case Key::kChar:
-        if (key.ch == 'o' || key.ch == 'O') reply = BOXREPLYOK;
-        if (ok_cancel && (key.ch == 'c' || key.ch == 'C')) reply = BOXREPLYCANCEL;
-        break;
-      default:
-        break;
-    }
-    if (reply) {
-      Render({});
-      return *reply;
-    }
+  BoxSpec box;
+  box.caption = caption;
+  box.text = icon + text;
+  box.button_gap = 3;
+  if (ok_cancel) {
+    box.buttons = {"OK", "Cancel"};
+    box.help = "  Enter: choose   Tab: other button   Esc: Cancel";
+    return RunBox(box, {BOXREPLYOK, BOXREPLYCANCEL});
   }
+  box.buttons = {"OK"};
+  box.help = "  Enter: OK";
+  return RunBox(box, {BOXREPLYOK});
 }
 
 int PosixTerminalUi::ErrorMessageBox(const std::string& text, const std::string& caption,
@@ -396,8 +402,9 @@ int PosixTerminalUi::ErrorMessageBox(const std::string& text, const std::string&
   choices.push_back({(flags & 0xFF) == 3 ? "Break" : "Quit", ERRORBOX_QUIT});
 
   if (!interactive_) {
-    std::fprintf(out_, "\n(x) [%s]\n", caption.c_str());
-    for (const auto& line : Wrap(text, 78)) std::fprintf(out_, "%s\n", line.c_str());
+    std::fprintf(out_, "\n(x) [%s]\n", Shown(caption).c_str());
+    for (const auto& line : WrapText(DisplayText(text, encoding_, true), kScriptWidth, encoding_))
+      std::fprintf(out_, "%s\n", line.c_str());
     for (const Choice& choice : choices) std::fprintf(out_, "[ %s ]  ", choice.label.c_str());
     std::fputs("> ", out_);
     std::fflush(out_);
@@ -416,56 +423,16 @@ int PosixTerminalUi::ErrorMessageBox(const std::string& text, const std::string&
     return ERRORBOX_QUIT;
   }
 
-  const size_t width = kBoxWidth;
-  size_t focus = 0;
-  while (true) {
-    std::vector<std::string> box = {TopLine(caption, width)};
-    for (const auto& line : Wrap("(x) " + text, width)) box.push_back(Framed(line, width));
-    box.push_back(Framed("", width));
-    std::string buttons;
-    for (size_t i = 0; i < choices.size(); ++i) {
-      if (i > 0) buttons += "  ";
-      buttons += (i == focus ? "[> " : "[  ") + choices[i].label + (i == focus ? " <]" : "  ]");
-    }
-    box.push_back(Framed(std::string((width - buttons.size()) / 2, ' ') + buttons, width));
-    box.push_back(BottomLine(width));
-    box.push_back("  Enter: choose   Tab: next button   Esc: " + choices.back().label);
-    Render(box);
-
-    Key key = ReadKey(static_cast<int>(kFrameTime.count()));
-    std::optional<int> reply;
-    switch (key.code) {
-      case Key::kNone:
-        ++frame_;
-        break;
-      case Key::kEnter:
-        reply = choices[focus].reply;
-        break;
-      case Key::kEscape:
-      case Key::kInterrupt:
-        reply = ERRORBOX_QUIT;
-        break;
-      case Key::kTab:
-      case Key::kRight:
-        focus = (focus + 1) % choices.size();
-        break;
-      case Key::kLeft:
-        focus = (focus + choices.size() - 1) % choices.size();
-        break;
-      case Key::kChar:
-        for (const Choice& choice : choices) {
-          char c = key.ch >= 'a' && key.ch <= 'z' ? static_cast<char>(key.ch - 32) : key.ch;
-          if (choice.label[0] == c) reply = choice.reply;
-        }
-        break;
-      default:
-        break;
-    }
-    if (reply) {
-      Render({});
-      return *reply;
-    }
+  BoxSpec box;
+  box.caption = caption;
+  box.text = "(x) " + text;
+  std::vector<int> replies;
+  for (const Choice& choice : choices) {
+    box.buttons.push_back(choice.label);
+    replies.push_back(choice.reply);
   }
+  box.help = "  Enter: choose   Tab: next button   Esc: " + choices.back().label;
+  return RunBox(box, replies);
 }
 
 void PosixTerminalUi::Tone(uint32_t, uint32_t) {
@@ -478,50 +445,17 @@ std::unique_ptr<WindowPeer> PosixTerminalUi::CreateDialog(Window& window, const 
   return std::make_unique<TerminalWindowPeer>(*this, window);
 }
 
-std::vector<std::string> PosixTerminalUi::PickerLines(const FilePicker& picker) const {
-  const size_t width = static_cast<size_t>(std::max(40, std::min(Width() - 4, 100)));
-  const auto& request = picker.request();
-  std::vector<std::string> lines = {TopLine(request.caption, width),
-                                    Framed("Look in: " + picker.folder(), width)};
-  size_t room = static_cast<size_t>(std::max(3, Height() - 20));
-  const auto& entries = picker.entries();
-  size_t first = picker.cursor() >= room ? picker.cursor() - room + 1 : 0;
-  for (size_t i = first; i < entries.size() && i < first + room; ++i) {
-    const PickerEntry& entry = entries[i];
-    std::string mark = entry.is_directory ? "    " : picker.IsChosen(entry.name) ? "[x] " : "[ ] ";
-    std::string line =
-        (i == picker.cursor() ? "> " : "  ") + mark + entry.name + (entry.is_directory ? "/" : "");
-    lines.push_back(Framed(line, width));
-  }
-  if (entries.empty()) lines.push_back(Framed("  (empty)", width));
-  lines.push_back(Framed("", width));
-  std::string type =
-      request.descriptions.size() > picker.filter()
-          ? request.descriptions[picker.filter()] + " (" + request.patterns[picker.filter()] + ")"
-          : picker.pattern();
-  lines.push_back(Framed(
-      std::string("File name:     ") + picker.field() + (picker.editing() ? "_" : ""), width));
-  lines.push_back(Framed("Files of type: " + type, width));
-  lines.push_back(Framed(std::to_string(picker.chosen().size()) + " chosen", width));
-  if (!picker.message().empty()) lines.push_back(Framed(picker.message(), width));
-  lines.push_back(BottomLine(width));
-  lines.push_back(picker.editing() ? "  Type a name, folder or pattern; Enter: apply   Esc: back"
-                                   : "  Space: choose  Enter: open/OK  Backspace: up  Tab: type  "
-                                     "/: name  Esc: Cancel");
-  return lines;
-}
-
 std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
     const OpenDialogRequest& request) {
   std::vector<char> cwd(4096);
   std::string folder = ::getcwd(cwd.data(), cwd.size()) ? cwd.data() : "/";
 
   if (!interactive_) {
-    std::fprintf(out_, "\n[%s]\nFile name: %s\n", request.caption.c_str(),
-                 request.initial_file_name.c_str());
+    std::fprintf(out_, "\n[%s]\nFile name: %s\n", Shown(request.caption).c_str(),
+                 Shown(request.initial_file_name).c_str());
     for (size_t i = 0; i < request.patterns.size() && i < request.descriptions.size(); ++i) {
-      std::fprintf(out_, "Files of type: %s (%s)\n", request.descriptions[i].c_str(),
-                   request.patterns[i].c_str());
+      std::fprintf(out_, "Files of type: %s (%s)\n", Shown(request.descriptions[i]).c_str(),
+                   Shown(request.patterns[i]).c_str());
     }
     std::fputs("Type one path or pattern per line, then an empty line:\n", out_);
     std::fflush(out_);
@@ -549,8 +483,17 @@ std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
   }
 
   FilePicker picker(request, folder, ListFolder);
+  Overlay overlay = [&](size_t width, size_t height, bool alone) {
+    if (!alone) {
+      // Below the progress window, the list leaves the screen's last 20 rows to the rest.
+      return FilePickerLines(picker, width, std::max<size_t>(3, height > 20 ? height - 20 : 0),
+                             false, encoding_);
+    }
+    size_t others = FilePickerLines(picker, width, 1, true, encoding_).size() - 1;
+    return FilePickerLines(picker, width, height > others ? height - others : 1, true, encoding_);
+  };
   while (true) {
-    Render(PickerLines(picker));
+    Render(overlay);
     Key key = ReadKey(static_cast<int>(kFrameTime.count()));
     if (key.code == Key::kNone) {
       ++frame_;
@@ -558,11 +501,11 @@ std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
     }
     FilePicker::State state = picker.HandleKey(key);
     if (state == FilePicker::State::kCancelled) {
-      Render({});
+      Render(nullptr);
       return std::nullopt;
     }
     if (state == FilePicker::State::kConfirmed) {
-      Render({});
+      Render(nullptr);
       return picker.chosen();
     }
   }
@@ -574,9 +517,10 @@ void PosixTerminalUi::ProcessPendingEvents() {
     DeliverCancel(static_cast<uint16_t>(IDCANCEL));
   }
   if (!interactive_) return;
-  // Called once per record: look at the keyboard and the screen only a few times a second.
+  // Called once per record: look at the keyboard and the screen only a few times a second,
+  // and at once after a resize.
   auto now = std::chrono::steady_clock::now();
-  if (now - last_draw_ < std::chrono::milliseconds(40)) return;
+  if (!resized && now - last_draw_ < std::chrono::milliseconds(40)) return;
   for (Key key; (key = ReadKey(0)).code != Key::kNone;) {
     if (key.code == Key::kEscape || key.code == Key::kInterrupt) {
       DeliverCancel(static_cast<uint16_t>(IDCANCEL));
@@ -584,13 +528,18 @@ void PosixTerminalUi::ProcessPendingEvents() {
       DeliverCancel(kCancelButton);  // the focused Cancel button is pressed
     }
   }
-  if (dirty_ || now - last_draw_ >= kFrameTime) {
+  if (dirty_ || resized || now - last_draw_ >= kFrameTime) {
     ++frame_;
-    Render(overlay_);
+    Render(nullptr);
   }
 }
 
 std::optional<std::vector<PickerEntry>> ListFolder(const std::string& folder) {
+  // Only a folder is opened: opening a FIFO or a device could block or act on the device.
+  struct stat folder_info;
+  if (::stat(folder.c_str(), &folder_info) != 0 || !S_ISDIR(folder_info.st_mode)) {
+    return std::nullopt;
+  }
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return std::nullopt;
   std::vector<PickerEntry> entries;

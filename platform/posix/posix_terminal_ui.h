@@ -3,11 +3,15 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "platform/posix/file_picker.h"
+#include "platform/posix/terminal_layout.h"
+#include "runtime/display_text.h"
 #include "ui/user_interface.h"
 
 namespace qef {
@@ -24,10 +28,13 @@ class RawTerminal;
 //     the end of the input cancels; a box with OK alone takes any line or the end;
 //   - the open dialog takes one path or pattern per line, up to an empty line or the end;
 //     patterns ("*.AEF") choose every matching file; none at all cancels.
+// Every text that may hold a name reaches the terminal as display text (DisplayText), and the
+// screens are laid out for the terminal's size at each drawing, so a resize redraws them.
 class PosixTerminalUi : public UserInterface {
  public:
   PosixTerminalUi(int input, std::FILE* out, bool interactive,
-                  volatile std::sig_atomic_t* interrupted);
+                  volatile std::sig_atomic_t* interrupted,
+                  TerminalEncoding encoding = ConsoleEncoding());
   ~PosixTerminalUi() override;
 
   int ShowMessageBox(Window* owner, const std::string& caption, const std::string& text,
@@ -52,22 +59,29 @@ class PosixTerminalUi : public UserInterface {
   Key ReadKey(int timeout_ms);
   // Reads one line of scripted input; nothing at the end of the input.
   std::optional<std::string> ReadLine();
-  // Draws the whole screen: the progress window, then `overlay` below it.
-  void Render(const std::vector<std::string>& overlay);
-  void RedrawIfDue();
-  std::vector<std::string> WindowLines() const;
-  std::vector<std::string> PickerLines(const FilePicker& picker) const;
+  // A box or the file picker laid out for a screen `width` columns wide: `alone` false asks
+  // for its natural size (drawn below the progress window if both fit), true for at most
+  // `height` rows (drawn alone).
+  using Overlay = std::function<std::vector<std::string>(size_t width, size_t height, bool alone)>;
+  // Draws the whole screen for its current size: the progress window and the overlay, if any.
+  void Render(const Overlay& overlay);
+  std::vector<std::string> ScreenLines(size_t width, size_t height, const Overlay& overlay) const;
+  std::vector<std::string> WindowLines(size_t width) const;
+  // Shows a box until a button is chosen; returns that button's reply. Escape and Ctrl-C
+  // choose the last button.
+  int RunBox(BoxSpec box, const std::vector<int>& replies);
   int Width() const;
   int Height() const;
   void DeliverCancel(uint16_t id);
+  std::string Shown(const std::string& bytes) const { return DisplayText(bytes, encoding_); }
 
   int input_;
   std::FILE* out_;
   bool interactive_;
   volatile std::sig_atomic_t* interrupted_;
+  TerminalEncoding encoding_;
   std::unique_ptr<RawTerminal> raw_;
   std::vector<TerminalWindowPeer*> dialogs_;
-  std::vector<std::string> overlay_;
   bool dirty_ = true;
   std::chrono::steady_clock::time_point last_draw_;
   unsigned frame_ = 0;
@@ -75,7 +89,8 @@ class PosixTerminalUi : public UserInterface {
   bool input_ended_ = false;
 };
 
-// The names and kinds of a folder's entries; nothing when it cannot be read.
+// The names and kinds of a folder's entries; nothing when it cannot be read or is no folder.
+// Entries are only looked at (stat), never opened, so a FIFO or a device cannot block it.
 std::optional<std::vector<PickerEntry>> ListFolder(const std::string& folder);
 
 }  // namespace qef

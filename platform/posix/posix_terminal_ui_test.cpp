@@ -1,9 +1,12 @@
 #include "platform/posix/posix_terminal_ui.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
@@ -17,14 +20,16 @@ namespace {
 // The terminal UI reading its answers as lines, as when standard input is not a terminal.
 class ScriptedTerminal {
  public:
-  explicit ScriptedTerminal(const std::string& input) : out_(std::tmpfile()) {
+  explicit ScriptedTerminal(const std::string& input, bool interactive = false,
+                            TerminalEncoding encoding = TerminalEncoding::kUtf8)
+      : out_(std::tmpfile()) {
     int fds[2];
     if (::pipe(fds) == 0) {
       (void)!::write(fds[1], input.data(), input.size());
       ::close(fds[1]);
       input_ = fds[0];
     }
-    ui_ = std::make_unique<PosixTerminalUi>(input_, out_, false, &interrupted_);
+    ui_ = std::make_unique<PosixTerminalUi>(input_, out_, interactive, &interrupted_, encoding);
   }
   ~ScriptedTerminal() {
     ui_.reset();
@@ -37,6 +42,16 @@ class ScriptedTerminal {
     std::rewind(out_);
     std::string text;
     for (int c; (c = std::fgetc(out_)) != EOF;) text += static_cast<char>(c);
+    return text;
+  }
+  // The output without the terminal UI's own control sequences.
+  std::string OutputWithoutOwnSequences() {
+    std::string text = Output();
+    for (const char* own : {"\x1b[?1049h", "\x1b[?1049l", "\x1b[?25l", "\x1b[?25h", "\x1b[H",
+                            "\x1b[K", "\x1b[J", "\x1b[2J", "\x1b[1m", "\x1b[22m", "\r\n"}) {
+      for (size_t at; (at = text.find(own)) != std::string::npos;)
+        text.erase(at, std::string(own).size());
+    }
     return text;
   }
   volatile std::sig_atomic_t interrupted_ = 0;
@@ -130,6 +145,62 @@ TEST(PosixTerminalUiTest, InterruptReachesDialogsAsTheCancelCommandAndTasksArePr
   EXPECT_EQ(window.cancels, 1);
   EXPECT_EQ(terminal.interrupted_, 0);
   EXPECT_EQ(terminal.Output(), "App.AEF: Replacing\n");
+}
+
+bool HasControlCharacter(const std::string& text, bool allow_line_feed) {
+  return std::any_of(text.begin(), text.end(), [&](char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return (byte < 0x20 && !(allow_line_feed && byte == '\n')) || byte == 0x7F;
+  });
+}
+
+TEST(PosixTerminalUiTest, ScriptedOutputShowsControlCharactersEscaped) {
+  ScriptedTerminal terminal("ok\n");
+  HeadlessFileSystem fs;
+  HeadlessSettings settings;
+  ScopedRuntime runtime(fs, settings, terminal.ui());
+  DialogWindow window;
+  window.Init(nullptr, ResourceID("WinProgress"), false);
+  window.peer()->SetControlText(103, "Replacing");
+  window.peer()->SetControlText(102, "evil\x1b[2J\x1b]0;owned\x1b\\.AEF");
+  EXPECT_EQ(terminal.ui().ShowMessageBox(nullptr, "Err\x07", "Cannot read a\x9b\r\nb\nc", MB_OK),
+            BOXREPLYOK);
+  std::string output = terminal.Output();
+  EXPECT_FALSE(HasControlCharacter(output, true)) << output;
+  EXPECT_NE(output.find("evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF: Replacing\n"), std::string::npos)
+      << output;
+  EXPECT_NE(output.find("[Err\\x07]\nCannot read a\\x9b\nb\\x0ac\n"), std::string::npos) << output;
+}
+
+TEST(PosixTerminalUiTest, TheFullScreenBoxShowsNoControlCharacterOfItsTexts) {
+  // Enter presses the focused OK button.
+  ScriptedTerminal terminal("\r", true);
+  EXPECT_EQ(terminal.ui().ShowMessageBox(nullptr, "Error\x1b]0;owned\x07",
+                                         "Cannot open evil\x1b[2J\xc2\x9b.AEF", MB_OKCANCEL),
+            BOXREPLYOK);
+  std::string output = terminal.OutputWithoutOwnSequences();
+  EXPECT_FALSE(HasControlCharacter(output, false)) << output;
+  EXPECT_EQ(output.find("\xc2\x9b"), std::string::npos) << "a C1 control in UTF-8";
+  EXPECT_NE(output.find("Cannot open evil\\x1b[2J\\xc2\\x9b.AEF"), std::string::npos) << output;
+  EXPECT_NE(output.find("Error\\x1b]0;owned\\x07"), std::string::npos) << output;
+  EXPECT_NE(output.find("[> OK <]   [  Cancel  ]"), std::string::npos) << output;
+}
+
+TEST(PosixTerminalUiTest, ListingAFolderNeverOpensAFifo) {
+  PosixTestFolder folder;
+  ASSERT_FALSE(folder.path().empty());
+  folder.Put("a.AEF", "x");
+  ASSERT_EQ(::mkfifo(folder.Path("pipe.AEF").c_str(), 0600), 0);
+  ASSERT_EQ(::mkdir(folder.Path("sub").c_str(), 0700), 0);
+  // Opening the FIFO for reading would wait for a writer that never comes.
+  auto entries = ListFolder(folder.path());
+  ASSERT_TRUE(entries.has_value());
+  std::vector<std::string> names;
+  for (const auto& entry : *entries) names.push_back(entry.name + (entry.is_directory ? "/" : ""));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.AEF", "pipe.AEF", "sub/"}));
+  EXPECT_FALSE(ListFolder(folder.Path("pipe.AEF")).has_value()) << "no folder";
+  EXPECT_FALSE(ListFolder(folder.Path("a.AEF")).has_value());
 }
 
 }  // namespace

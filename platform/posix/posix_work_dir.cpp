@@ -55,4 +55,14 @@ std::string SystemWorkDir() {
   return "./";
 }
 
+// Only the current folder goes in front: resolving ".." by hand would be wrong across a symbolic
+// link.
+std::string SystemFullPath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  std::vector<char> cwd(4096);
+  if (::getcwd(cwd.data(), cwd.size()) == nullptr) return path;
+  std::string folder = cwd.data();
+  return folder + (folder.back() == '/' ? "" : "/") + path;
+}
+
 }  // namespace qef

@@ -21,6 +21,9 @@ bool IsTerminal(std::FILE* stream) {
   return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 }
 
+// The console shows the bytes as characters of its code page; only control bytes act.
+TerminalEncoding ConsoleEncoding() { return TerminalEncoding::kAnsiConsole; }
+
 volatile std::sig_atomic_t* InstallInterruptFlag() {
   SetConsoleCtrlHandler(OnControl, TRUE);
   return &interrupted;

@@ -62,6 +62,8 @@ class Win32File : public File {
   }
   std::unique_ptr<FileView> View(int64_t, size_t) override { return nullptr; }
 
+  HANDLE handle() const { return handle_; }
+
   bool Close() override {
     HANDLE handle = handle_;
     handle_ = INVALID_HANDLE_VALUE;
@@ -102,7 +104,15 @@ std::unique_ptr<File> Win32FileSystem::Open(const std::string& path, FileAccess 
   DWORD rights = access == FileAccess::kRead    ? GENERIC_READ
                  : access == FileAccess::kWrite ? GENERIC_WRITE
                                                 : GENERIC_READ | GENERIC_WRITE;
-  return OpenHandle(path, rights, OPEN_EXISTING);
+  std::unique_ptr<File> file = OpenHandle(path, rights, OPEN_EXISTING);
+  // A file that is read must be a file on a disk: reading a pipe, the console (CON) or another
+  // device could wait forever.
+  if (file != nullptr && access != FileAccess::kWrite &&
+      GetFileType(static_cast<Win32File&>(*file).handle()) != FILE_TYPE_DISK) {
+    file.reset();
+    last_error_ = ERROR_INVALID_FUNCTION;
+  }
+  return file;
 }
 
 std::unique_ptr<File> Win32FileSystem::Create(const std::string& path, CreateMode mode) {

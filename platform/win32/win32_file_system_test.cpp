@@ -12,50 +12,20 @@
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
 
+#include "platform/win32/win32_test_folder.h"
+
 namespace qef {
 namespace {
-
-// A fresh folder under the user's temporary folder, removed with its files.
-class Win32TestFolder {
- public:
-  Win32TestFolder() {
-    char base[MAX_PATH];
-    GetTempPathA(MAX_PATH, base);
-    for (int attempt = 0; attempt < 1000 && path_.empty(); ++attempt) {
-      std::string candidate = std::string(base) + "qef-" + std::to_string(GetCurrentProcessId()) +
-                              "-" + std::to_string(attempt);
-      if (CreateDirectoryA(candidate.c_str(), nullptr)) path_ = candidate;
-    }
-  }
-  ~Win32TestFolder() {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path_ + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        DeleteFileA(Path(found.cFileName).c_str());
-        RemoveDirectoryA(Path(found.cFileName).c_str());
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    RemoveDirectoryA(path_.c_str());
-  }
-  std::string Path(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
 
 class Win32TestBackend : public FileTestBackend {
  public:
   FileSystem& files() override { return files_; }
   std::string Path(const std::string& name) const override { return folder_.Path(name); }
   void Put(const std::string& name, const std::string& content) override {
-    std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << content;
+    folder_.Put(name, content);
   }
   std::optional<std::string> Get(const std::string& name) const override {
-    std::ifstream file(Path(name), std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return folder_.Get(name);
   }
   bool HasViews() const override { return false; }
 
@@ -93,6 +63,26 @@ TEST(Win32FileSystemTest, RenameReplacesAndFoldersDoNotOpen) {
   EXPECT_EQ(files.Create(backend.Path("old"), CreateMode::kNew), nullptr);
 }
 
+TEST(Win32FileSystemTest, OpenForReadingRefusesWhatIsNoDiskFile) {
+  // A pipe with a server that never writes: reading it would wait forever.
+  const std::string pipe = "\\\\.\\pipe\\qef-test-" + std::to_string(GetCurrentProcessId());
+  HANDLE server =
+      CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 4, 512, 512, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  Win32TestFolder folder;
+  Win32FileSystem files;
+  for (const std::string& path : {pipe, std::string("NUL"), folder.path()}) {
+    for (FileAccess access : {FileAccess::kRead, FileAccess::kReadWrite}) {
+      SCOPED_TRACE(path);
+      EXPECT_EQ(files.Open(path, access), nullptr);
+      EXPECT_NE(files.LastError(), 0);
+    }
+  }
+  // Written only, a device still takes the bytes (an error log sent to NUL).
+  EXPECT_NE(files.Open("NUL", FileAccess::kWrite), nullptr);
+  CloseHandle(server);
+}
+
 TEST(Win32RegistrySettingsTest, ReadsStringValuesByteForByte) {
   const std::string root = "Software\\Quillon Test " + std::to_string(GetCurrentProcessId());
   const std::string sub_key = "Quillon Pack 2\\Export Fix";
@@ -114,6 +104,9 @@ TEST(Win32RegistrySettingsTest, ReadsStringValuesByteForByte) {
   EXPECT_EQ(settings.Query(sub_key, "Good"), std::nullopt);
   EXPECT_EQ(settings.Query(sub_key, "Number"), std::nullopt) << "not a string";
   EXPECT_EQ(settings.Query("Elsewhere", "Bad"), std::nullopt);
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Number"), "7") << "asked for a number";
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Bad"), bad);
+  EXPECT_EQ(settings.QueryStringOrNumber(sub_key, "Good"), std::nullopt);
   RegDeleteTreeA(HKEY_CURRENT_USER, root.c_str());
 }
 

@@ -77,6 +77,16 @@ std::string SystemWorkDir() {
   return ".\\";
 }
 
+std::string SystemFullPath(const std::string& path) {
+  ::DWORD needed = GetFullPathNameA(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::string full(needed, '\0');
+  ::DWORD length = GetFullPathNameA(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
 void InstallSystemExceptionHandler() { SetUnhandledExceptionFilter(OnUnhandledException); }
 
 }  // namespace qef

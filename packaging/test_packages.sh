@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Tests the packages that scripts/package wrote: the Debian package passes lintian without errors
+# and its programs, unpacked into a temporary root, repair the bundled samples; the tarball holds
+# the same install tree; the Windows zip's efx.exe repairs the samples under Wine to the same
+# bytes as the Linux efx, and its programs carry no link time.
+# Usage: packaging/test_packages.sh DIST
+set -euo pipefail
+dist=$(realpath "$1")
+repo=$(realpath "$(dirname "$0")/..")
+export WINEPREFIX=${WINEPREFIX:-$repo/build/wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() {
+  echo "FAILED: $*"
+  failures=$((failures + 1))
+}
+only() {  # exactly one file matches
+  local matches=("$@")
+  [ ${#matches[@]} -eq 1 ] && [ -f "${matches[0]}" ] || { echo "expected one package, found: ${matches[*]}"; exit 1; }
+  echo "${matches[0]}"
+}
+deb=$(only "$dist"/quillon-exportfix_*_amd64.deb)
+tarball=$(only "$dist"/quillon-exportfix-*-linux-x86_64.tar.gz)
+zip=$(only "$dist"/quillon-exportfix-*-win32.zip)
+# Settings of the user running the tests must not change the repairs.
+export EXPORTFIX_SETTINGS=$work/no-settings.ini
+
+# Repairs copies of SAMPLES with EFX (a command, possibly under Wine) in a fresh folder DIR, and
+# checks the result: every sample copied, the copies clean by the Linux efx's check.
+repair_samples() {
+  local label=$1 samples=$2 dir=$3
+  shift 3
+  mkdir -p "$dir"
+  cp "$samples"/*.AEF "$samples"/*.MEF "$dir/"
+  local output status=0
+  output=$(cd "$dir" && "$@" fix -- *.AEF *.MEF 2>"$dir.stderr" | tr -d '\r') || status=$?
+  [ $status -eq 0 ] || fail "$label: efx fix ended with $status: $output"
+  [ "$output" = "3 .FIX files were successfully written." ] || fail "$label: efx fix said: $output"
+}
+
+echo "== lintian $(basename "$deb")"
+# Tags of every level are shown; only errors fail.
+lintian --fail-on error --display-info --pedantic "$deb" >"$work/lintian.out" 2>&1 ||
+  fail "lintian reports errors"
+grep -v "running with root privileges" "$work/lintian.out" || true
+
+echo "== the Debian package unpacked into a temporary root"
+root=$work/root
+dpkg -x "$deb" "$root"
+efx=$root/usr/bin/efx
+exportfix=$root/usr/bin/exportfix
+samples=$root/usr/share/doc/quillon-exportfix/samples
+for file in "$efx" "$exportfix" "$samples/Helpers.MEF" "$root/usr/share/doc/quillon-exportfix/copyright" \
+    "$root/usr/share/doc/quillon-exportfix/changelog.gz" "$root/usr/share/man/man1/efx.1.gz" \
+    "$root/usr/share/man/man1/exportfix.1.gz"; do
+  [ -e "$file" ] || fail "the package lacks ${file#"$root"}"
+done
+[ "$("$efx" --version)" = "efx (Quillon Export File Fix) $(dpkg-deb -f "$deb" Version)" ] || fail "efx --version"
+repair_samples "deb efx" "$samples" "$work/deb-efx" "$efx"
+# efx check takes no .fix files: it sees the copies under export file names.
+mkdir -p "$work/deb-check"
+for copy in "$work"/deb-efx/*.fix; do
+  name=$(basename "$copy" .fix)
+  cp "$copy" "$work/deb-check/$name.AEF"
+done
+(cd "$work/deb-check" && "$efx" check -- *.AEF >"$work/deb-check.out") ||
+  fail "deb efx: the repaired copies still need repair: $(cat "$work/deb-check.out")"
+modules=$("$efx" dump --type MODNAME "$work/deb-efx/Helpers.fix")
+grep -q '"Helpers- Date-Time\\x00"' <<<"$modules" || fail "deb efx: Helpers.fix lacks the repaired module name"
+for page in efx exportfix; do
+  warnings=$(zcat "$root/usr/share/man/man1/$page.1.gz" | groff -man -ww -Tutf8 -z 2>&1)
+  [ -z "$warnings" ] || fail "deb: $page.1.gz renders with warnings: $warnings"
+done
+
+# exportfix, scripted: OK to the intro box, the pattern *.AEF in the file dialog, an empty line to
+# end the list, Enter to close the final box.
+mkdir -p "$work/deb-exportfix"
+cp "$samples"/*.AEF "$samples"/*.MEF "$work/deb-exportfix/"
+status=0
+output=$(cd "$work/deb-exportfix" && printf 'ok\n*.AEF\n\n\n' | "$exportfix" 2>&1) || status=$?
+[ $status -eq 0 ] || fail "deb exportfix ended with $status"
+grep -q "2 .FIX files were successfully written." <<<"$output" || fail "deb exportfix said: $output"
+for copy in "Invoice Manager.fix" Clean.fix; do
+  cmp -s "$work/deb-exportfix/$copy" "$work/deb-efx/$copy" || fail "deb exportfix: $copy differs from efx's"
+done
+[ ! -e "$work/deb-exportfix/Helpers.fix" ] || fail "deb exportfix repaired a file it was not given"
+
+echo "== the tarball"
+mkdir -p "$work/tar"
+tar -C "$work/tar" -xzf "$tarball"
+tree=$(echo "$work"/tar/*)
+diff <(cd "$root/usr" && find . -type f | grep -v -e /copyright -e /changelog.gz | sort) \
+  <(cd "$tree" && find . -type f | grep -v /LICENSE | sort) || fail "the tarball and the Debian package hold different files"
+[ -f "$tree/share/doc/quillon-exportfix/LICENSE" ] || fail "the tarball lacks the LICENSE"
+cmp -s "$tree/bin/efx" "$efx" || fail "the tarball's efx differs from the Debian package's"
+
+echo "== the Windows zip under Wine"
+mkdir -p "$work/zip"
+unzip -q "$zip" -d "$work/zip"
+top=$(echo "$work"/zip/*)
+diff <(cd "$top" && find . -type f | sort) - <<'LIST' || fail "the zip holds other files than expected"
+./LICENSE
+./README.md
+./efx.exe
+./exportfix.exe
+./samples/Clean.AEF
+./samples/Helpers.MEF
+./samples/Invoice Manager.AEF
+./samples/README.md
+LIST
+for program in efx exportfix; do
+  # The PE header's time stamp is zero when the linker was told to leave it out.
+  header=$(objdump -p "$top/$program.exe")
+  grep -q '^Time/Date.*1970' <<<"$header" || fail "$program.exe carries a link time"
+done
+repair_samples "zip efx.exe" "$top/samples" "$work/zip-efx" wine "$top/efx.exe"
+for copy in "Invoice Manager.fix" Clean.fix Helpers.fix; do
+  cmp -s "$work/zip-efx/$copy" "$work/deb-efx/$copy" || fail "zip efx.exe: $copy differs from the Linux efx's"
+done
+
+if [ $failures -ne 0 ]; then
+  echo "$failures package checks failed"
+  exit 1
+fi
+echo "packages: lintian without errors; the programs of the .deb, the tarball and the zip work"
