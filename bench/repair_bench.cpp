@@ -1,7 +1,8 @@
-// repair_bench: times the repair run on generated export files against a plain block copy of
-// the same files, and measures the repair's peak memory at two file sizes.
+// repair_bench: times the repair run on generated export files against two plain copies of the
+// same files, the kernel's copy_file_range (what cp does) and a read/write block copy, with the
+// peak memory of each, at several file sizes, and times the repair's worst cases.
 //
-//   repair_bench [--size-mib N] [--runs N] [--dir PATH] [--keep]
+//   repair_bench [--sizes-mib N,N,...] [--runs N] [--dir PATH] [--keep]
 //
 // Every measured run happens in a forked child, so its peak resident set (ru_maxrss from wait4)
 // belongs to that run alone and the parent's state cannot leak from one run into the next.
@@ -42,8 +43,9 @@ constexpr size_t kWriterBufferSize = 1 << 20;
 constexpr uint64_t kMiB = 1 << 20;
 constexpr int kSameNameModules = 100000;
 constexpr int kDistinctNameModules = 1000000;
-constexpr double kRatioTarget = 1.5;
-constexpr double kSameNameTargetSeconds = 1.0;
+constexpr double kRatioTarget = 1.2;  // against the kernel's copy
+constexpr uint64_t kTinyRecords = 5000000;
+constexpr uint64_t kHugeRecordMiB = 200;
 
 [[noreturn]] void Die(const std::string& what) {
   std::fprintf(stderr, "repair_bench: %s: %s\n", what.c_str(), std::strerror(errno));
@@ -240,6 +242,29 @@ GeneratedFile GenerateDistinctNameFile(const std::string& path) {
   return {path, w.bytes(), w.records(), static_cast<uint64_t>(kDistinctNameModules)};
 }
 
+// Millions of empty records: the per-record work with nothing to copy.
+GeneratedFile GenerateTinyRecordFile(const std::string& path) {
+  RecordFileWriter w(path);
+  WriteHeader(w);
+  for (uint64_t i = 0; i < kTinyRecords; ++i) w.Record(0x0050, "");
+  w.Close();
+  return {path, w.bytes(), w.records(), 0};
+}
+
+// One opaque record of 200 MiB: a body that streams and is never looked at.
+GeneratedFile GenerateHugeRecordFile(const std::string& path) {
+  RecordFileWriter w(path);
+  WriteHeader(w);
+  std::string body(kHugeRecordMiB * kMiB, '\0');
+  for (size_t i = 0; i < body.size(); ++i) {
+    body[i] = kSourceLines[i / 4096 % std::size(kSourceLines)][i % 8];
+  }
+  w.Record(0x0041, body);
+  w.Record(0xFFFF, "");
+  w.Close();
+  return {path, w.bytes(), w.records(), 0};
+}
+
 // What a forked run reports back to the parent through a pipe.
 struct ChildReport {
   double seconds = 0;
@@ -335,6 +360,27 @@ ChildReport Repair(const std::string& input, UiKind kind) {
   return report;
 }
 
+// What cp does: the kernel copies from file to file.
+ChildReport KernelCopy(const std::string& input, const std::string& output) {
+  auto start = std::chrono::steady_clock::now();
+  int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
+  int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (in < 0 || out < 0) return {};
+  bool ok = true;
+  for (;;) {
+    ssize_t put = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+    if (put < 0 && errno == EINTR) continue;
+    ok = put >= 0;
+    if (put <= 0) break;
+  }
+  ::close(in);
+  ok = ::close(out) == 0 && ok;
+  ChildReport report;
+  report.seconds = Seconds(start);
+  report.completed = ok ? 1 : 0;
+  return report;
+}
+
 ChildReport PlainCopy(const std::string& input, const std::string& output) {
   auto start = std::chrono::steady_clock::now();
   int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
@@ -363,9 +409,9 @@ int64_t FileSize(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
 }
 
-// The figures of one kind of run over several runs: the best time, the largest peak memory.
+// The figures of one kind of run over several runs: the median time, the largest peak memory.
 struct Measurement {
-  double best_seconds = 1e300;
+  std::vector<double> seconds;
   double max_rss_mib = 0;
   int64_t output_size = -1;
   bool ok = true;
@@ -380,12 +426,27 @@ struct Measurement {
     bool done = run.ok && run.report.completed == 1 && run.report.boxes == 0 &&
                 output_size == expected_size;
     ok = ok && done;
-    if (done) best_seconds = std::min(best_seconds, run.report.seconds);
+    if (done) seconds.push_back(run.report.seconds);
     max_rss_mib = std::max(max_rss_mib, run.max_rss_mib);
+  }
+
+  double Median() const {
+    if (seconds.empty()) return 1e300;
+    std::vector<double> sorted = seconds;
+    std::sort(sorted.begin(), sorted.end());
+    size_t n = sorted.size();
+    return n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+  }
+  double Least() const {
+    return seconds.empty() ? 1e300 : *std::min_element(seconds.begin(), seconds.end());
+  }
+  double Most() const {
+    return seconds.empty() ? 1e300 : *std::max_element(seconds.begin(), seconds.end());
   }
 };
 
 struct FileFigures {
+  Measurement kernel_copy;
   Measurement copy;
   Measurement repair;
   Measurement repair_silent;
@@ -398,6 +459,7 @@ FileFigures MeasureFile(const GeneratedFile& file, int runs) {
   FileFigures figures;
   // Alternating keeps the kinds under the same conditions (page cache, writeback) as far as can be.
   for (int i = 0; i < runs; ++i) {
+    figures.kernel_copy.Run(copied, size, [&] { return KernelCopy(file.path, copied); });
     figures.copy.Run(copied, size, [&] { return PlainCopy(file.path, copied); });
     figures.repair.Run(repaired, size, [&] { return Repair(file.path, UiKind::kHeadless); });
     figures.repair_silent.Run(repaired, size, [&] { return Repair(file.path, UiKind::kSilent); });
@@ -406,33 +468,67 @@ FileFigures MeasureFile(const GeneratedFile& file, int runs) {
 }
 
 void PrintRun(const char* what, const Measurement& m, uint64_t bytes) {
-  double mib_per_s = static_cast<double>(bytes) / static_cast<double>(kMiB) / m.best_seconds;
-  std::printf("    %-28s %8.3f s  %7.0f MiB/s   peak RSS %6.1f MiB   output %lld bytes%s\n", what,
-              m.best_seconds, mib_per_s, m.max_rss_mib, static_cast<long long>(m.output_size),
-              m.ok ? " (same size: ok)" : " (FAILED or size differs)");
+  double mib_per_s = static_cast<double>(bytes) / static_cast<double>(kMiB) / m.Median();
+  std::printf(
+      "    %-30s %7.3f s (%5.3f-%5.3f) %6.0f MiB/s  peak RSS %6.1f MiB  output %lld bytes%s\n",
+      what, m.Median(), m.Least(), m.Most(), mib_per_s, m.max_rss_mib,
+      static_cast<long long>(m.output_size),
+      m.ok ? " (same size: ok)" : " (FAILED or size differs)");
 }
 
-void PrintFile(const char* title, const GeneratedFile& file) {
-  std::printf("\n%s\n    %llu bytes (%.1f MiB), %llu records, %llu module records\n", title,
+void PrintFile(const std::string& title, const GeneratedFile& file) {
+  std::printf("\n%s\n    %llu bytes (%.1f MiB), %llu records, %llu module records\n", title.c_str(),
               static_cast<unsigned long long>(file.bytes),
               static_cast<double>(file.bytes) / static_cast<double>(kMiB),
               static_cast<unsigned long long>(file.records),
               static_cast<unsigned long long>(file.modules));
 }
 
+// Prints every kind of run of one file, with the target where one is set; false when a run
+// failed.
+bool PrintFigures(const FileFigures& figures, uint64_t bytes, bool with_target) {
+  PrintRun("copy_file_range (as cp)", figures.kernel_copy, bytes);
+  PrintRun("read/write copy, 1 MiB blocks", figures.copy, bytes);
+  PrintRun("repair, HeadlessUi", figures.repair, bytes);
+  PrintRun("repair, silent UI", figures.repair_silent, bytes);
+  double kernel_ratio = figures.repair.Median() / figures.kernel_copy.Median();
+  std::printf("    %-30s %7.2fx", "repair / copy_file_range", kernel_ratio);
+  if (with_target) {
+    std::printf("   target <= %.1fx: %s", kRatioTarget,
+                kernel_ratio <= kRatioTarget ? "met" : "MISSED");
+  }
+  std::printf("\n");
+  std::printf("    %-30s %7.2fx\n", "repair / read-write copy",
+              figures.repair.Median() / figures.copy.Median());
+  return figures.kernel_copy.ok && figures.copy.ok && figures.repair.ok && figures.repair_silent.ok;
+}
+
 struct Options {
-  uint64_t size_mib = 256;
+  std::vector<uint64_t> sizes_mib = {64, 256, 1024};
   int runs = 3;
   std::string dir;
   bool keep = false;
 };
 
+bool ParseSizes(const std::string& list, std::vector<uint64_t>& sizes) {
+  sizes.clear();
+  for (size_t start = 0; start <= list.size();) {
+    size_t end = list.find(',', start);
+    if (end == std::string::npos) end = list.size();
+    uint64_t size = std::strtoull(list.substr(start, end - start).c_str(), nullptr, 10);
+    if (size < 4) return false;
+    sizes.push_back(size);
+    start = end + 1;
+  }
+  return !sizes.empty();
+}
+
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool has_value = i + 1 < argc;
-    if (arg == "--size-mib" && has_value) {
-      options.size_mib = std::strtoull(argv[++i], nullptr, 10);
+    if ((arg == "--sizes-mib" || arg == "--size-mib") && has_value) {
+      if (!ParseSizes(argv[++i], options.sizes_mib)) return false;
     } else if (arg == "--runs" && has_value) {
       options.runs = std::atoi(argv[++i]);
     } else if (arg == "--dir" && has_value) {
@@ -443,19 +539,19 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       return false;
     }
   }
-  return options.size_mib >= 4 && options.runs >= 1;
+  return options.runs >= 1;
 }
 
 int Main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     std::fputs(
-        "Usage: repair_bench [--size-mib N] [--runs N] [--dir PATH] [--keep]\n"
-        "  --size-mib N  size of the large export file, at least 4 (default 256); peak memory\n"
-        "                is also measured at a quarter of it\n"
-        "  --runs N      runs of each measurement, the best time counts (default 3)\n"
-        "  --dir PATH    where the temporary folder goes (default $TMPDIR or /tmp)\n"
-        "  --keep        keep the generated files\n",
+        "Usage: repair_bench [--sizes-mib N,N,...] [--runs N] [--dir PATH] [--keep]\n"
+        "  --sizes-mib LIST  sizes of the realistic export files, each at least 4\n"
+        "                    (default 64,256,1024)\n"
+        "  --runs N          runs of each measurement, the median counts (default 3)\n"
+        "  --dir PATH        where the temporary folder goes (default $TMPDIR or /tmp)\n"
+        "  --keep            keep the generated files\n",
         stderr);
     return 2;
   }
@@ -467,71 +563,60 @@ int Main(int argc, char** argv) {
   if (::mkdtemp(folder_template.data()) == nullptr) Die("cannot create a folder in " + options.dir);
   const std::string folder = folder_template;
 
-  std::printf("repair_bench: files in %s, best of %d runs, page cache warm\n", folder.c_str(),
+  std::printf("repair_bench: files in %s, median of %d runs, page cache warm\n", folder.c_str(),
               options.runs);
   std::fflush(stdout);
 
-  const uint64_t small_mib = std::max<uint64_t>(options.size_mib / 4, 1);
-  GeneratedFile small = GenerateLargeFile(folder + "/small.AEF", small_mib * kMiB);
-  GeneratedFile large = GenerateLargeFile(folder + "/large.AEF", options.size_mib * kMiB);
-  GeneratedFile same = GenerateSameNameFile(folder + "/same_name.MEF");
-  GeneratedFile distinct = GenerateDistinctNameFile(folder + "/distinct_names.MEF");
-
   // What a forked child costs before it does anything: the floor under every peak figure.
   RunResult idle = RunInChild([] { return ChildReport{0, 1, 0}; });
-
-  FileFigures small_figures = MeasureFile(small, options.runs);
-  FileFigures large_figures = MeasureFile(large, options.runs);
-  FileFigures same_figures = MeasureFile(same, options.runs);
-  FileFigures distinct_figures = MeasureFile(distinct, 1);
-
   bool all_ok = true;
-  const std::pair<const GeneratedFile*, FileFigures*> sized[] = {{&small, &small_figures},
-                                                                 {&large, &large_figures}};
-  for (auto [file, figures] : sized) {
-    std::string title =
-        "(a) large export file, " + std::to_string((file->bytes + kMiB / 2) / kMiB) + " MiB";
-    PrintFile(title.c_str(), *file);
-    PrintRun("plain copy, 1 MiB blocks", figures->copy, file->bytes);
-    PrintRun("repair, HeadlessUi", figures->repair, file->bytes);
-    PrintRun("repair, silent UI", figures->repair_silent, file->bytes);
-    double ratio = figures->repair.best_seconds / figures->copy.best_seconds;
-    std::printf("    %-28s %8.2fx   target <= %.1fx: %s\n", "repair / copy", ratio, kRatioTarget,
-                ratio <= kRatioTarget ? "met" : "MISSED");
-    double silent_ratio = figures->repair_silent.best_seconds / figures->copy.best_seconds;
-    std::printf("    %-28s %8.2fx\n", "repair (silent UI) / copy", silent_ratio);
-    all_ok = all_ok && figures->copy.ok && figures->repair.ok && figures->repair_silent.ok;
+  std::vector<std::pair<uint64_t, double>> peaks;
+
+  // One size at a time, each file removed after it is measured: the disk holds one at a time.
+  for (uint64_t size_mib : options.sizes_mib) {
+    std::string path = folder + "/realistic_" + std::to_string(size_mib) + ".AEF";
+    GeneratedFile file = GenerateLargeFile(path, size_mib * kMiB);
+    ::sync();  // the new file's writeback would otherwise slow the first runs down
+    FileFigures figures = MeasureFile(file, options.runs);
+    PrintFile("(a) realistic export file, " + std::to_string(size_mib) + " MiB", file);
+    all_ok = PrintFigures(figures, file.bytes, true) && all_ok;
+    peaks.emplace_back(size_mib, figures.repair.max_rss_mib);
+    std::fflush(stdout);
+    if (!options.keep) ::unlink(path.c_str());
   }
 
-  PrintFile("(b) 100,000 module records all named \"Module:Name\"", same);
-  PrintRun("plain copy, 1 MiB blocks", same_figures.copy, same.bytes);
-  PrintRun("repair, HeadlessUi", same_figures.repair, same.bytes);
-  PrintRun("repair, silent UI", same_figures.repair_silent, same.bytes);
-  std::printf("    %-28s %8.3f s  target < %.0f s: %s\n", "repair time",
-              same_figures.repair.best_seconds, kSameNameTargetSeconds,
-              same_figures.repair.best_seconds < kSameNameTargetSeconds ? "met" : "MISSED");
-  all_ok =
-      all_ok && same_figures.copy.ok && same_figures.repair.ok && same_figures.repair_silent.ok;
+  struct WorstCase {
+    const char* title;
+    GeneratedFile (*generate)(const std::string&);
+    const char* name;
+    int runs;
+  } worst_cases[] = {
+      {"(b) 100,000 module records all named \"Module:Name\"", GenerateSameNameFile,
+       "same_name.MEF", options.runs},
+      {"(c) 5,000,000 empty records", GenerateTinyRecordFile, "tiny_records.AEF", options.runs},
+      {"(d) one record of 200 MiB", GenerateHugeRecordFile, "huge_record.AEF", options.runs},
+      {"(e) every record a module name: 1,000,000 distinct names", GenerateDistinctNameFile,
+       "distinct_names.MEF", 1},
+  };
+  for (const WorstCase& worst : worst_cases) {
+    GeneratedFile file = worst.generate(folder + "/" + worst.name);
+    ::sync();
+    FileFigures figures = MeasureFile(file, worst.runs);
+    PrintFile(worst.title, file);
+    all_ok = PrintFigures(figures, file.bytes, false) && all_ok;
+    std::fflush(stdout);
+    if (!options.keep) ::unlink(file.path.c_str());
+  }
 
   std::printf("\npeak memory of the repair with HeadlessUi (ru_maxrss of its child):\n");
-  for (auto [file, figures] : sized) {
-    std::printf("    %6.1f MiB file: %6.1f MiB\n",
-                static_cast<double>(file->bytes) / static_cast<double>(kMiB),
-                figures->repair.max_rss_mib);
+  for (auto [size_mib, peak] : peaks) {
+    std::printf("    %6llu MiB file: %6.1f MiB\n", static_cast<unsigned long long>(size_mib), peak);
   }
-  std::printf("    an idle forked child: %6.1f MiB (the floor under both)\n", idle.max_rss_mib);
-  std::printf(
-      "    for comparison, %d distinct module names in a %.1f MiB file: %.1f MiB (%.1f s)\n",
-      kDistinctNameModules, static_cast<double>(distinct.bytes) / static_cast<double>(kMiB),
-      distinct_figures.repair.max_rss_mib, distinct_figures.repair.best_seconds);
-  all_ok = all_ok && distinct_figures.repair.ok;
+  std::printf("    an idle forked child: %6.1f MiB (the floor under all)\n", idle.max_rss_mib);
 
   if (options.keep) {
     std::printf("\nkept %s\n", folder.c_str());
   } else {
-    for (const GeneratedFile* file : {&small, &large, &same, &distinct}) {
-      ::unlink(file->path.c_str());
-    }
     ::rmdir(folder.c_str());
   }
   if (!all_ok) std::puts("\nSOME RUNS FAILED or wrote a copy of another size");

@@ -441,54 +441,95 @@ void ExpectFailedCleanly(HeadlessFileSystem& fs, ScopedRuntime& runtime, Headles
   for (const auto& name : fs.Names()) EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
 }
 
+// Viewing the input, the unchanged spans go from file to file and each such copy is a write
+// that can fail; reading it, the copy is written in blocks.
 TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
   std::string input = SeveralBlocks();
-  HeadlessFileSystem clean;
-  long total_writes;
-  {
-    HeadlessUi ui;
-    ScopedRuntime runtime(clean, settings_, ui);
-    WinProgress win;
-    clean.AddFile("in.AEF", input);
-    ASSERT_EQ(ProcessEF({"in.AEF"}, win), 1u);
-    total_writes = clean.writes;
+  for (bool views : {true, false}) {
+    SCOPED_TRACE(views ? "viewed" : "read");
+    HeadlessFileSystem clean;
+    clean.views = views;
+    long total_writes;
+    {
+      HeadlessUi ui;
+      ScopedRuntime runtime(clean, settings_, ui);
+      WinProgress win;
+      clean.AddFile("in.AEF", input);
+      ASSERT_EQ(ProcessEF({"in.AEF"}, win), 1u);
+      total_writes = clean.writes;
+      EXPECT_EQ(clean.span_copies > 0, views);
+    }
+    ASSERT_GE(total_writes, 5) << "the copy should take several writes";
+    for (long n = 1; n <= total_writes; ++n) {
+      SCOPED_TRACE("write " + std::to_string(n));
+      HeadlessFileSystem fs;
+      fs.views = views;
+      HeadlessUi ui;
+      ScopedRuntime runtime(fs, settings_, ui);
+      WinProgress win;
+      fs.AddFile("in.AEF", input);
+      fs.AddFile("in.fix", "earlier copy");
+      fs.AddFile("next.AEF", ExportFile(""));
+      fs.fail_write_number = n;
+      uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
+      ExpectFailedCleanly(fs, runtime, ui, completed, "Error writing in.fix", input);
+    }
+    std::printf("[ faults   ] %ld write failures injected (%s), each survived\n", total_writes,
+                views ? "viewed" : "read");
   }
-  ASSERT_GE(total_writes, 5) << "the copy should take several writes";
-  for (long n = 1; n <= total_writes; ++n) {
-    SCOPED_TRACE("write " + std::to_string(n));
-    HeadlessFileSystem fs;
-    HeadlessUi ui;
-    ScopedRuntime runtime(fs, settings_, ui);
-    WinProgress win;
-    fs.AddFile("in.AEF", input);
-    fs.AddFile("in.fix", "earlier copy");
-    fs.AddFile("next.AEF", ExportFile(""));
-    fs.fail_write_number = n;
-    uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
-    ExpectFailedCleanly(fs, runtime, ui, completed, "Error writing in.fix", input);
-  }
-  std::printf("[ faults   ] %ld write failures injected, each survived\n", total_writes);
 }
 
 TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {
   std::string input = SeveralBlocks();
   int injected = 0;
-  for (int64_t from = 60; from < static_cast<int64_t>(input.size()); from += 97001) {
-    SCOPED_TRACE("reads fail past " + std::to_string(from));
-    HeadlessFileSystem fs;
-    HeadlessUi ui;
-    ScopedRuntime runtime(fs, settings_, ui);
-    WinProgress win;
-    fs.AddFile("in.AEF", input);
-    fs.AddFile("in.fix", "earlier copy");
-    fs.AddFile("next.AEF", ExportFile(""));
-    fs.fail_reads_of = "in.AEF";
-    fs.fail_reads_from = from;
-    uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
-    ExpectFailedCleanly(fs, runtime, ui, completed, "Error reading in.AEF", input);
-    ++injected;
+  for (bool views : {true, false}) {
+    for (int64_t from = 60; from < static_cast<int64_t>(input.size()); from += 97001) {
+      SCOPED_TRACE(std::string(views ? "viewed" : "read") + ", reads fail past " +
+                   std::to_string(from));
+      HeadlessFileSystem fs;
+      fs.views = views;
+      HeadlessUi ui;
+      ScopedRuntime runtime(fs, settings_, ui);
+      WinProgress win;
+      fs.AddFile("in.AEF", input);
+      fs.AddFile("in.fix", "earlier copy");
+      fs.AddFile("next.AEF", ExportFile(""));
+      fs.fail_reads_of = "in.AEF";
+      fs.fail_reads_from = from;
+      uint32_t completed = ProcessEF({"in.AEF", "next.AEF"}, win);
+      ExpectFailedCleanly(fs, runtime, ui, completed, "Error reading in.AEF", input);
+      ++injected;
+    }
   }
   std::printf("[ faults   ] %d read failures injected, each survived\n", injected);
+}
+
+TEST_F(ProcessEFTest, ViewThatCouldNotBeReadWholeFailsTheCopy) {
+  std::string input = SeveralBlocks();
+  fs_.AddFile("in.AEF", input);
+  fs_.AddFile("in.fix", "earlier copy");
+  fs_.AddFile("next.AEF", ExportFile(""));
+  fs_.damage_views = true;
+  uint32_t completed = Run({"in.AEF", "next.AEF"});
+  ExpectFailedCleanly(fs_, runtime_, ui_, completed, "Error reading in.AEF", input);
+}
+
+// Only what changes passes through memory: a long run of unchanged records goes over in a few
+// span copies, and a repaired name breaks the run.
+TEST_F(ProcessEFTest, UnchangedRecordsGoFromFileToFileInFewSpans) {
+  std::string records;
+  for (int i = 0; i < 2000; ++i) records += Record(0x41, std::string(1000, 'o'));
+  records += Record(AEF_REC_APPNAME, "A:B");
+  for (int i = 0; i < 2000; ++i) records += Record(0x41, std::string(1000, 'p'));
+  records += Record(AEF_REC_MODNAME, ModuleBody("clean"));
+  fs_.AddFile("in.AEF", ExportFile(records));
+  ASSERT_EQ(Run({"in.AEF"}), 1u);
+  std::string expected = ExportFile(records);
+  expected.replace(expected.find("A:B"), 3, "A-B");
+  EXPECT_EQ(fs_.Content("in.fix"), expected);
+  // The span before the repaired name, and the span from it to the end.
+  EXPECT_EQ(fs_.span_copies, 2);
+  EXPECT_LE(fs_.largest_view, kDefaultCopyBlockSize);
 }
 
 TEST_F(ProcessEFTest, InputCutOrRemovedBetweenTheTestAndTheCopy) {

@@ -13,6 +13,13 @@ namespace qef {
 
 namespace {
 size_t block_size = kDefaultCopyBlockSize;
+
+// A span shorter than this is written from the window: one more system call would cost more
+// than the bytes it spares the program.
+constexpr uint64_t kKernelCopyMin = 16 * 1024;
+// A longer span goes out at the next record, so that progress and Cancel never wait on more
+// than this at once beyond the record under way.
+constexpr int64_t kMaxSpan = 8 << 20;
 }  // namespace
 
 void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
@@ -28,11 +35,17 @@ RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
       oWin_(oWin),
       observer_(observer),
       strict_names_(strict_names),
-      check_names_(observer != nullptr && observer->ChecksNames()),
-      buffer_(block_size) {}
+      check_names_(observer != nullptr && observer->ChecksNames()) {
+  // Where the copier starts, the run-time's read-ahead of the file test leaves off.
+  next_ = span_start_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
+}
+
+RecordCopier::~RecordCopier() = default;
 
 bool RecordCopier::Write(const char* data, size_t size) {
-  return output_ == kNoOutput || FWrite(output_, data, size) == size;
+  if (output_ == kNoOutput || FWrite(output_, data, size) == size) return true;
+  write_failed_ = true;
+  return false;
 }
 
 void RecordCopier::Repair(char* data, size_t size) {
@@ -64,19 +77,44 @@ void RecordCopier::Report(int64_t offset, uint16_t type, uint32_t length, Record
 void RecordCopier::ReportFragment(int64_t offset) {
   RecordInfo record;
   record.offset = offset;
-  record.header.stored = filled_ - next_;
-  std::memcpy(record.header.raw, buffer_.data() + next_, record.header.stored);
+  record.header.stored = Available();
+  std::memcpy(record.header.raw, At(), record.header.stored);
   record.shape = RecordShape::kFragment;
   record.size = record.header.stored;
   observer_->Record(record);
 }
 
-bool RecordCopier::Flush() {
-  size_t pending = next_ - written_;
-  if (pending == 0) return true;
-  if (!Write(buffer_.data() + written_, pending)) write_failed_ = true;
-  written_ = next_;
-  return !write_failed_;
+bool RecordCopier::FlushSpan(int64_t end) {
+  if (end <= span_start_) return true;
+  auto size = static_cast<uint64_t>(end - span_start_);
+  int64_t start = span_start_;
+  span_start_ = end;
+  if (output_ == kNoOutput) return true;
+  bool in_window =
+      start >= window_offset_ && end <= window_offset_ + static_cast<int64_t>(window_size_);
+  if (in_window && (!viewing_ || size < kKernelCopyMin)) {
+    return Write(window_ + (start - window_offset_), static_cast<size_t>(size));
+  }
+  if (FCopySpan(output_, input_, start, size) == size) return true;
+  // A span the file no longer holds was cut off after the file test.
+  if (FError() == kFileWriteFault) {
+    write_failed_ = true;
+  } else {
+    read_failed_ = true;
+  }
+  return false;
+}
+
+bool RecordCopier::Substitute(int64_t offset, const char* data, size_t size) {
+  size_t at = static_cast<size_t>(offset - window_offset_);
+  if (std::memcmp(window_ + at, data, size) == 0) return true;
+  if (!viewing_) {
+    std::memcpy(buffer_.data() + at, data, size);  // goes out with the span
+    return true;
+  }
+  if (!FlushSpan(offset) || !Write(data, size)) return false;
+  span_start_ = offset + static_cast<int64_t>(size);
+  return true;
 }
 
 // The file test took the size; a file that ends before it was cut while being copied, and a
@@ -92,28 +130,70 @@ CopyResult RecordCopier::Failure() const {
                          : CopyResult::kDone;
 }
 
-bool RecordCopier::Ensure(size_t count) {
-  if (filled_ - next_ >= count) return true;
-  // Everything before next_ is copied: keep only the unread rest, at the start.
-  if (!Flush()) return false;
-  std::memmove(buffer_.data(), buffer_.data() + next_, filled_ - next_);
-  buffer_offset_ += static_cast<int64_t>(next_);
-  filled_ -= next_;
-  next_ = written_ = 0;
-  while (filled_ < count && !input_ended_) {
-    size_t wanted = buffer_.size() - filled_;
-    size_t got = FRead(input_, buffer_.data() + filled_, wanted);
+bool RecordCopier::MoveWindow(size_t count) {
+  if (input_ended_) return false;
+  return viewing_ ? EnsureViewed(count) : EnsureRead(count);
+}
+
+bool RecordCopier::DropView() {
+  bool intact = view_ == nullptr || view_->Intact();
+  view_.reset();
+  window_size_ = 0;
+  // What was taken from a part that could not be read is worthless: the copy fails.
+  if (!intact) read_failed_ = true;
+  return intact;
+}
+
+bool RecordCopier::EnsureViewed(size_t count) {
+  // A short span goes out from the window while it is still there.
+  if (next_ - span_start_ < static_cast<int64_t>(kKernelCopyMin) && !FlushSpan(next_)) return false;
+  if (!DropView()) return false;
+  size_t wanted = std::max(block_size, count);
+  view_ = FView(input_, next_, wanted);
+  if (view_ == nullptr) {
+    // No views here: read from now on.
+    viewing_ = false;
+    if (!FlushSpan(next_)) return false;
+    if (FSeek(input_, next_, 0) != next_) {
+      read_failed_ = true;
+      return false;
+    }
+    window_offset_ = next_;
+    return EnsureRead(count);
+  }
+  window_ = view_->data();
+  window_offset_ = next_;
+  window_size_ = view_->size();
+  if (window_size_ < wanted) {
+    input_ended_ = true;
+    if (EndedEarly(window_offset_ + static_cast<int64_t>(window_size_))) return false;
+  }
+  return window_size_ >= count;
+}
+
+bool RecordCopier::EnsureRead(size_t count) {
+  if (buffer_.size() < block_size) buffer_.resize(block_size);
+  // Everything before next_ leaves the buffer: it must be out first.
+  if (!FlushSpan(next_)) return false;
+  size_t keep = Available();
+  if (keep > 0) std::memmove(buffer_.data(), At(), keep);
+  window_ = buffer_.data();
+  window_offset_ = next_;
+  window_size_ = keep;
+  while (window_size_ < count && !input_ended_) {
+    size_t wanted = buffer_.size() - window_size_;
+    size_t got = FRead(input_, buffer_.data() + window_size_, wanted);
     if (FError() != 0) {
       read_failed_ = true;
       return false;
     }
-    filled_ += got;
+    window_size_ += got;
     if (got < wanted) {
       input_ended_ = true;
-      if (EndedEarly(buffer_offset_ + static_cast<int64_t>(filled_))) return false;
+      if (EndedEarly(window_offset_ + static_cast<int64_t>(window_size_))) return false;
     }
   }
-  return filled_ >= count;
+  return window_size_ >= count;
 }
 
 CopyResult RecordCopier::Run() {
@@ -122,26 +202,35 @@ CopyResult RecordCopier::Run() {
       if (Failure() != CopyResult::kDone) return Failure();
       break;
     }
-    int64_t offset = buffer_offset_ + static_cast<int64_t>(next_);
-    oWin_.Progress().Position(static_cast<int>(offset * 100 / input_size_));
+    if (next_ - span_start_ >= kMaxSpan && !FlushSpan(next_)) return Failure();
+    int64_t offset = next_;
+    // The percentage changes a hundred times a file: worked out again only then, not with a
+    // division per record.
+    if (offset >= next_percent_at_) {
+      percent_ = offset * 100 / input_size_;
+      next_percent_at_ = ((percent_ + 1) * input_size_ + 99) / 100;
+    }
+    oWin_.Progress().Position(static_cast<int>(percent_));
     ApplicationExec(1);
     CopyResult result = CopyRecord(offset);
     if (result != CopyResult::kDone) return result;
   }
-  return Flush() ? CopyResult::kDone : CopyResult::kWriteError;
+  if (!FlushSpan(next_) || !DropView()) return Failure();
+  return CopyResult::kDone;
 }
 
-CopyResult RecordCopier::CopyRecord(int64_t offset) {
+// Inlined into the loop: a call per record made a file of tiny records a tenth slower.
+[[gnu::always_inline]] inline CopyResult RecordCopier::CopyRecord(int64_t offset) {
   missing_ = 0;
   duplicate_ = false;
   if (!Ensure(kRecordHeaderSize)) {
     if (Failure() != CopyResult::kDone) return Failure();
     if (observer_ != nullptr) ReportFragment(offset);
-    next_ = filled_;  // a trailing fragment goes out as it stands
+    next_ += static_cast<int64_t>(Available());  // a trailing fragment goes out as it stands
     return CopyResult::kDone;
   }
   RecordHeader header;
-  std::memcpy(header.raw, buffer_.data() + next_, kRecordHeaderSize);
+  std::memcpy(header.raw, At(), kRecordHeaderSize);
   uint16_t type = header.Type();
   uint32_t length = header.Length();
   if (length > static_cast<uint64_t>(input_size_)) {
@@ -152,10 +241,16 @@ CopyResult RecordCopier::CopyRecord(int64_t offset) {
     return result;
   }
   next_ += kRecordHeaderSize;
-  bool whole_name =
-      type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_));
-  CopyResult result = whole_name ? CopyWholeName(length, type == AEF_REC_MODNAME)
-                                 : CopyBody(length, IsNameRecord(type));
+  CopyResult result = CopyResult::kDone;
+  if (type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_))) {
+    result = CopyWholeName(length, type == AEF_REC_MODNAME);
+  } else if (!IsNameRecord(type) && viewing_ && next_ + length <= input_size_) {
+    // A viewed body that needs no change is not looked at: the span takes it. Should the file
+    // have been cut since its test, the span's copy finds out.
+    next_ += length;
+  } else {
+    result = CopyBody(length, IsNameRecord(type));
+  }
   if (observer_ != nullptr && result == CopyResult::kDone) {
     Report(offset, type, length, missing_ == 0 ? RecordShape::kWhole : RecordShape::kPadded,
            kRecordHeaderSize + length - missing_);
@@ -165,24 +260,27 @@ CopyResult RecordCopier::CopyRecord(int64_t offset) {
 
 CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
   for (size_t left = length; left > 0;) {
-    if (next_ == filled_) {
-      if (!Ensure(1)) {
-        if (Failure() != CopyResult::kDone) return Failure();
-        // A body cut short by the end of the file is completed with spaces.
-        missing_ = static_cast<uint32_t>(left);
-        while (left > 0) {
-          size_t size = std::min(left, buffer_.size());
-          std::fill_n(buffer_.data(), size, ' ');
-          if (replace) Repair(buffer_.data(), size);
-          if (!Write(buffer_.data(), size)) return CopyResult::kWriteError;
-          left -= size;
-        }
-        return CopyResult::kDone;
+    if (Available() == 0 && !Ensure(1)) {
+      if (Failure() != CopyResult::kDone) return Failure();
+      // A body cut short by the end of the file is completed with spaces.
+      missing_ = static_cast<uint32_t>(left);
+      if (!FlushSpan(next_)) return Failure();
+      while (left > 0) {
+        size_t size = std::min(left, block_size);
+        piece_.assign(size, ' ');
+        if (replace) Repair(piece_.data(), size);
+        if (!Write(piece_.data(), size)) return CopyResult::kWriteError;
+        left -= size;
       }
+      return CopyResult::kDone;
     }
-    size_t size = std::min(left, filled_ - next_);
-    if (replace) Repair(buffer_.data() + next_, size);
-    next_ += size;
+    size_t size = std::min(left, Available());
+    if (replace) {
+      piece_.assign(At(), size);
+      Repair(piece_.data(), size);
+      if (!Substitute(next_, piece_.data(), size)) return Failure();
+    }
+    next_ += static_cast<int64_t>(size);
     left -= size;
   }
   return CopyResult::kDone;
@@ -210,34 +308,41 @@ void RecordCopier::CheckName(std::string_view body) {
 }
 
 CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
-  if (length <= buffer_.size()) {
+  if (length <= block_size) {
+    std::string body;
+    size_t stored = length;
     if (!Ensure(length)) {
       if (Failure() != CopyResult::kDone) return Failure();
-      // Cut short by the end of the file: the buffer holds the rest at its start.
-      missing_ = static_cast<uint32_t>(length - filled_);
-      std::fill(buffer_.data() + filled_, buffer_.data() + length, ' ');
-      filled_ = length;
+      // Cut short by the end of the file: the rest is taken as spaces.
+      stored = Available();
+      missing_ = static_cast<uint32_t>(length - stored);
     }
-    std::string body(buffer_.data() + next_, length);
+    body.assign(At(), stored);
+    body.resize(length, ' ');
     RepairName(body, module);
-    std::memcpy(buffer_.data() + next_, body.data(), length);
-    next_ += length;
+    if (missing_ == 0) {
+      if (!Substitute(next_, body.data(), length)) return Failure();
+    } else {
+      if (!FlushSpan(next_) || !Write(body.data(), length)) return Failure();
+      span_start_ = next_ + static_cast<int64_t>(stored);
+    }
+    next_ += static_cast<int64_t>(stored);
     return CopyResult::kDone;
   }
   // Longer than a block: gathered in memory of its own (never more than the file's size).
-  if (!Flush()) return CopyResult::kWriteError;
+  if (!FlushSpan(next_) || !DropView()) return Failure();
+  window_offset_ = next_;
   large_body_.assign(length, ' ');
-  size_t buffered = filled_ - next_;  // all of it: the body is longer than the buffer
-  std::memcpy(large_body_.data(), buffer_.data() + next_, buffered);
-  size_t got = FRead(input_, large_body_.data() + buffered, length - buffered);
+  if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
+  size_t got = FRead(input_, large_body_.data(), length);
   if (FError() != 0) return CopyResult::kReadError;
-  buffer_offset_ += static_cast<int64_t>(filled_ + got);
-  if (got < length - buffered) {
+  next_ += static_cast<int64_t>(got);
+  window_offset_ = span_start_ = next_;
+  if (got < length) {
     input_ended_ = true;
-    missing_ = static_cast<uint32_t>(length - buffered - got);
-    if (EndedEarly(buffer_offset_)) return CopyResult::kReadError;
+    missing_ = static_cast<uint32_t>(length - got);
+    if (EndedEarly(next_)) return CopyResult::kReadError;
   }
-  filled_ = next_ = written_ = 0;
   RepairName(large_body_, module);
   if (!Write(large_body_.data(), length)) return CopyResult::kWriteError;
   return CopyResult::kDone;
@@ -245,20 +350,27 @@ CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
 
 // A length longer than the whole file: the rest goes out as it stands and reading stops.
 CopyResult RecordCopier::CopyRest() {
-  rest_size_ = filled_ - next_;
-  next_ = filled_;
-  if (!Flush()) return CopyResult::kWriteError;
-  int64_t end = buffer_offset_ + static_cast<int64_t>(filled_);
-  while (!input_ended_) {
-    size_t got = FRead(input_, buffer_.data(), buffer_.size());
-    if (FError() != 0) return CopyResult::kReadError;
-    if (!Write(buffer_.data(), got)) return CopyResult::kWriteError;
-    rest_size_ += got;
-    end += static_cast<int64_t>(got);
-    if (got < buffer_.size()) input_ended_ = true;
+  int64_t start = next_;
+  next_ += static_cast<int64_t>(Available());
+  if (!FlushSpan(next_)) return Failure();
+  if (!input_ended_) {
+    if (viewing_) {
+      if (!DropView()) return Failure();
+      if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
+    }
+    if (buffer_.size() < block_size) buffer_.resize(block_size);
+    while (!input_ended_) {
+      size_t got = FRead(input_, buffer_.data(), buffer_.size());
+      if (FError() != 0) return CopyResult::kReadError;
+      if (!Write(buffer_.data(), got)) return CopyResult::kWriteError;
+      next_ += static_cast<int64_t>(got);
+      if (got < buffer_.size()) input_ended_ = true;
+    }
   }
-  if (EndedEarly(end)) return CopyResult::kReadError;
-  next_ = written_ = filled_ = 0;
+  rest_size_ = static_cast<uint64_t>(next_ - start);
+  window_offset_ = span_start_ = next_;
+  window_size_ = 0;
+  if (EndedEarly(next_)) return CopyResult::kReadError;
   return CopyResult::kDone;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,8 @@ class WinProgress;
 
 enum class CopyResult { kDone, kReadError, kWriteError };
 
-// The size of the blocks the copier reads and writes. Tests make it small, so that records
-// straddle blocks.
+// The size of the copier's window on the input: the blocks it views or reads. Tests make it
+// small, so that records straddle blocks.
 inline constexpr size_t kDefaultCopyBlockSize = 1 << 19;
 void SetCopyBlockSize(size_t bytes);
 
@@ -28,12 +29,16 @@ inline constexpr FHandle kNoOutput = F_ERROR;
 // record, repairing the bodies of the name records, with the window's progress and pending
 // events once per record, until the end of the input or Cancel.
 //
-// The input is read in large blocks into one buffer; name bodies are repaired in place there
-// and the block is written from the same memory, so no byte is copied inside the program. Only
-// a module name must lie whole in memory (it is compared with the earlier ones), and an
+// The loop looks at the input through a window of one block: a view of the file where the file
+// system has views, else a buffer it reads into. Only what must be parsed is looked at: record
+// headers and name bodies. Unchanged bytes pile up in a span that goes from input to output at
+// once, from file to file (FCopySpan) when it is long, so most bytes never pass through the
+// program; a repaired name body breaks the span and is written from memory. Reading into the
+// buffer, name bodies are repaired in place and the span is written from the buffer instead.
+// Only a module name must lie whole in memory (it is compared with the earlier ones), and an
 // application name when its name is checked or strictly repaired (the rules look at its end);
-// every other body streams through the buffer, so memory does not grow with the file. A name
-// body longer than the buffer gets memory of its own, never more than the file's size.
+// every other body streams, so memory does not grow with the file. A name body longer than the
+// window gets memory of its own, never more than the file's size.
 //
 // An observer, when given, is told about every record and name body; without one the loop does
 // no work for it beyond a test per record.
@@ -42,6 +47,7 @@ class RecordCopier {
   RecordCopier(FHandle input, FHandle output, int64_t input_size, const CharacterMap& map,
                ModuleNameList& module_names, WinProgress& oWin, RecordObserver* observer = nullptr,
                bool strict_names = false);
+  ~RecordCopier();
   CopyResult Run();
 
  private:
@@ -57,14 +63,29 @@ class RecordCopier {
   void Report(int64_t offset, uint16_t type, uint32_t length, RecordShape shape, uint64_t size);
   void ReportFragment(int64_t offset);
   bool Write(const char* data, size_t size);
-  // Makes at least `count` unread bytes lie in the buffer, reading more when needed; false when
-  // the input ends first (what there is then lies at the start of the buffer).
-  bool Ensure(size_t count);
-  // Writes what is read and not yet written.
-  bool Flush();
+
+  // The bytes of the window from the next input byte on, and where they are.
+  size_t Available() const {
+    int64_t end = window_offset_ + static_cast<int64_t>(window_size_);
+    return next_ >= window_offset_ && next_ < end ? static_cast<size_t>(end - next_) : 0;
+  }
+  const char* At() const { return window_ + (next_ - window_offset_); }
+  // Makes at least `count` bytes available, moving the window on; false when the input ends
+  // first (what there is is then available) or on a failure.
+  bool Ensure(size_t count) { return Available() >= count || MoveWindow(count); }
+  bool MoveWindow(size_t count);
+  bool EnsureViewed(size_t count);
+  // Lets the view go; false, with a read failure, when a part of it could not be read.
+  bool DropView();
+  bool EnsureRead(size_t count);
+  // The output takes `size` bytes of `data` in place of the input's at `offset`, which lie in
+  // the window.
+  bool Substitute(int64_t offset, const char* data, size_t size);
+  // Writes out the unchanged input before `end`.
+  bool FlushSpan(int64_t end);
   // Marks a read failure when the input ended at `end`, before the size the file test found.
   bool EndedEarly(int64_t end);
-  // What went wrong in Ensure or Flush, kDone when nothing did.
+  // What went wrong, kDone when nothing did.
   CopyResult Failure() const;
 
   FHandle input_;
@@ -77,15 +98,21 @@ class RecordCopier {
   bool strict_names_;
   bool check_names_;  // the observer wants to hear of invalid names
 
-  std::vector<char> buffer_;
-  int64_t buffer_offset_ = 0;  // the input offset of buffer_[0]
-  size_t filled_ = 0;          // bytes of the input in the buffer
-  size_t next_ = 0;            // the first byte not yet copied
-  size_t written_ = 0;         // the first byte not yet written out
+  bool viewing_ = true;             // until the file system turns out to have no views
+  std::unique_ptr<FileView> view_;  // the window, while viewing
+  std::vector<char> buffer_;        // the window, while reading
+  const char* window_ = nullptr;
+  int64_t window_offset_ = 0;  // the input offset of window_[0]
+  size_t window_size_ = 0;
+  int64_t next_ = 0;        // the input offset of the next byte to take
+  int64_t span_start_ = 0;  // the first input byte not yet in the output; unchanged up to next_
+  int64_t percent_ = 0;     // of the input before next_, for the progress bar
+  int64_t next_percent_at_ = 0;  // the first offset with a higher percentage
   bool input_ended_ = false;
   bool read_failed_ = false;
   bool write_failed_ = false;
-  std::string large_body_;  // a name too long for the buffer
+  std::string piece_;       // a piece of a name body, repaired
+  std::string large_body_;  // a name too long for the window
 
   // What the observer is told about the record under way.
   uint32_t missing_ = 0;    // body bytes taken as spaces

@@ -221,14 +221,19 @@ TEST_F(RepairRunTest, InvalidNamesAreToldAsTheReplacementLeftThem) {
   std::string records;
   for (const Case& c : cases) records += Record(c.type, c.body);
   fs_.AddFile("n.AEF", ExportFile(records));
-  ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
-  ASSERT_EQ(observer_.seen.size(), std::size(cases) + 1);
-  for (size_t i = 0; i < std::size(cases); ++i) {
-    SCOPED_TRACE(cases[i].body);
-    EXPECT_EQ(observer_.seen[i + 1].invalid_name, cases[i].name);
-    EXPECT_EQ(observer_.seen[i + 1].reason, cases[i].reason);
+  // The same through a view of the input and through a buffer read into.
+  for (bool views : {true, false}) {
+    SCOPED_TRACE(views ? "viewed" : "read");
+    fs_.views = views;
+    ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
+    ASSERT_EQ(observer_.seen.size(), std::size(cases) + 1);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+      SCOPED_TRACE(cases[i].body);
+      EXPECT_EQ(observer_.seen[i + 1].invalid_name, cases[i].name);
+      EXPECT_EQ(observer_.seen[i + 1].reason, cases[i].reason);
+    }
+    EXPECT_EQ(observer_.seen[9].after, ModuleBody("co1"));
   }
-  EXPECT_EQ(observer_.seen[9].after, ModuleBody("co1"));
 }
 
 TEST_F(RepairRunTest, WithStrictNamesOnlyWhatTheCopyKeepsInvalidIsTold) {
@@ -238,16 +243,22 @@ TEST_F(RepairRunTest, WithStrictNamesOnlyWhatTheCopyKeepsInvalidIsTold) {
                                   Record(AEF_REC_MODNAME, ModuleBody("COM-")) +
                                   Record(AEF_REC_MODNAME, ModuleBody("COM1")) +
                                   Record(AEF_REC_MODNAME, ModuleBody(""))));
-  ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
-  ASSERT_EQ(observer_.seen.size(), 5u);
-  EXPECT_EQ(observer_.seen[1].after, "My App-");
-  EXPECT_EQ(observer_.seen[1].reason, "");
-  EXPECT_EQ(observer_.seen[2].reason, "");
-  // Mended to COM-, which is taken: the counter makes it COM1 again.
-  EXPECT_EQ(observer_.seen[3].after, ModuleBody("COM1"));
-  EXPECT_EQ(observer_.seen[3].invalid_name, "COM1");
-  EXPECT_EQ(observer_.seen[3].reason, "reserved device name COM1");
-  EXPECT_EQ(observer_.seen[4].reason, "empty");
+  for (bool views : {true, false}) {
+    SCOPED_TRACE(views ? "viewed" : "read");
+    fs_.views = views;
+    ASSERT_EQ(RunOne("n.AEF", RunMode::kWrite), FileResult::kCompleted);
+    ASSERT_EQ(observer_.seen.size(), 5u);
+    EXPECT_EQ(observer_.seen[1].after, "My App-");
+    EXPECT_EQ(observer_.seen[1].reason, "");
+    EXPECT_EQ(observer_.seen[2].reason, "");
+    // Mended to COM-, which is taken: the counter makes it COM1 again.
+    EXPECT_EQ(observer_.seen[3].after, ModuleBody("COM1"));
+    EXPECT_EQ(observer_.seen[3].invalid_name, "COM1");
+    EXPECT_EQ(observer_.seen[3].reason, "reserved device name COM1");
+    EXPECT_EQ(observer_.seen[4].reason, "empty");
+    // The copy holds what the observer was told.
+    EXPECT_NE(fs_.Content("n.fix").find("My App-"), std::string::npos);
+  }
 }
 
 // An application name is held whole only when it is checked or mended, like a module name; one
@@ -272,21 +283,22 @@ TEST_F(RepairRunTest, ApplicationNameLongerThanTheBufferIsCheckedAndMendedWhole)
     SCOPED_TRACE(c.what);
     const std::string file = ExportFile(RecordWithLength(AEF_REC_APPNAME, c.length, c.body));
     fs_.AddFile("a.AEF", file);
-    for (bool strict : {false, true}) {
-      for (bool checks : {false, true}) {
-        SCOPED_TRACE(std::string(strict ? "strict" : "default") + (checks ? ", checked" : ""));
-        settings_ = HeadlessSettings();
-        if (strict) settings_.Set(kSettingsKey, "StrictNames", "1");
-        observer_.checks_names = checks;
-        ASSERT_EQ(RunOne("a.AEF", RunMode::kWrite), FileResult::kCompleted);
-        ASSERT_EQ(observer_.seen.size(), 2u);
-        const Seen& app = observer_.seen[1];
-        EXPECT_EQ(app.pieces == 1, strict || checks) << app.pieces << " pieces";
-        std::string padded = c.body + std::string(c.length - c.body.size(), ' ');
-        EXPECT_EQ(app.after, strict ? c.copy : padded);
-        EXPECT_EQ(fs_.Content("a.fix").substr(file.size() - c.body.size()), app.after);
-        EXPECT_EQ(app.reason.empty(), strict || !checks) << app.reason;
-      }
+    for (int variant = 0; variant < 8; ++variant) {
+      bool strict = (variant & 1) != 0, checks = (variant & 2) != 0, views = (variant & 4) != 0;
+      SCOPED_TRACE(std::string(strict ? "strict" : "default") + (checks ? ", checked" : "") +
+                   (views ? ", viewed" : ", read"));
+      fs_.views = views;
+      settings_ = HeadlessSettings();
+      if (strict) settings_.Set(kSettingsKey, "StrictNames", "1");
+      observer_.checks_names = checks;
+      ASSERT_EQ(RunOne("a.AEF", RunMode::kWrite), FileResult::kCompleted);
+      ASSERT_EQ(observer_.seen.size(), 2u);
+      const Seen& app = observer_.seen[1];
+      EXPECT_EQ(app.pieces == 1, strict || checks) << app.pieces << " pieces";
+      std::string padded = c.body + std::string(c.length - c.body.size(), ' ');
+      EXPECT_EQ(app.after, strict ? c.copy : padded);
+      EXPECT_EQ(fs_.Content("a.fix").substr(file.size() - c.body.size()), app.after);
+      EXPECT_EQ(app.reason.empty(), strict || !checks) << app.reason;
     }
   }
 }

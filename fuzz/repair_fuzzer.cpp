@@ -1,7 +1,8 @@
 // The file test and the whole repair run over arbitrary bytes, through the in-memory backend.
 // Every input must give either one warning and no file, or one complete copy whose record
 // framing mirrors the input's, equal to the independent model, with the input unchanged, no
-// temporary file left and no read larger than the run-time's file buffer or the file itself.
+// temporary file left and no read larger than the run-time's file buffer or the file itself,
+// nor a view larger than the copier's block.
 
 #include <algorithm>
 #include <cstddef>
@@ -106,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Small blocks make records straddle them; vary the size with the input.
   size_t block = 6 + size % 250;
   qef::SetCopyBlockSize(block);
+  // Half the inputs are viewed and copied in spans (as on POSIX), half read (as on Windows).
+  fs.views = size / 250 % 2 == 0;
   fs.AddFile(kInput, input);
 
   uint32_t completed;
@@ -118,6 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(fs.Content(kInput) == input, "the input is unchanged");
   Check(fs.largest_read <= std::max(kPlatformBufferSize, input.size()),
         "no read larger than the buffer or the file");
+  Check(fs.largest_view <= block, "no view larger than the copier's block");
   Check(runtime.runtime().file_table().OpenCount() == 0, "every file is closed");
   bool accepted = qef::testing::IsAcceptedExportFile(input);
   Check(completed == (accepted ? 1u : 0u), "exactly the accepted files are counted");

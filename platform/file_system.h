@@ -10,12 +10,35 @@ namespace qef {
 
 enum class SeekOrigin { kStart = 0, kCurrent = 1, kEnd = 2 };
 
+// What a span copy did: the bytes copied, and which side failed when one did.
+struct SpanCopy {
+  uint64_t copied = 0;
+  bool read_failed = false;
+  bool write_failed = false;
+};
+
+// A read-only view of part of an open file, valid until it is destroyed.
+class FileView {
+ public:
+  virtual ~FileView() = default;
+  virtual const char* data() const = 0;
+  virtual size_t size() const = 0;
+  // False once a part of the view could not be read (the file was cut, or the disk failed
+  // under it); such a part then reads as zero bytes.
+  virtual bool Intact() const { return true; }
+};
+
 // One open file of a backend. The contract every backend keeps:
 // - Read fills at most `count` bytes and returns how many it filled; fewer than asked only at the
 //   end of the file. It returns -1 on an error. Bytes of the buffer past what was filled are
 //   left as they were.
 // - Write writes all `count` bytes or returns false.
 // - Seek returns the new position, or -1 (the position is then unchanged).
+// - CopyFrom copies `count` bytes of `source` from `offset` to this file's position, which moves on
+//   by what was copied; the source's position does not change. Fewer than `count` are copied
+//   without a failure only when the source ends first.
+// - View maps up to `size` bytes from `offset`, fewer where the file ends now; null when the
+//   backend has no views or the mapping failed, and the caller then reads instead.
 // - Close releases the file; false when data could not be written out.
 class File {
  public:
@@ -24,8 +47,14 @@ class File {
   virtual bool Write(const void* data, size_t count) = 0;
   virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
   virtual int64_t Size() = 0;  // -1 on an error
+  virtual SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) = 0;
+  virtual std::unique_ptr<FileView> View(int64_t offset, size_t size) = 0;
   virtual bool Close() = 0;
 };
+
+// CopyFrom through memory, block by block: what a backend does where the system cannot copy
+// from file to file itself.
+SpanCopy BlockCopySpan(File& to, File& from, int64_t offset, uint64_t count);
 
 enum class FileAccess { kRead, kWrite, kReadWrite };
 enum class CreateMode {

@@ -13,8 +13,8 @@ namespace {
 
 // Error codes of the run-time's file functions where the backend gives none of its own.
 constexpr int kErrorInvalidHandle = 6;
-constexpr int kErrorWriteFault = 29;
-constexpr int kErrorReadFault = 30;
+constexpr int kErrorWriteFault = kFileWriteFault;
+constexpr int kErrorReadFault = kFileReadFault;
 
 constexpr size_t kBufferSize = 256 * 1024;
 
@@ -85,6 +85,32 @@ class BufferedFile {
     std::memcpy(buffer_.data() + write_len_, data, count);
     write_len_ += count;
     return count;
+  }
+
+  // The output side of a span copy: what is buffered goes first, then the span.
+  uint64_t CopySpan(BufferedFile& input, int64_t offset, uint64_t count, int& error) {
+    if (failed_ || !DropReadBuffer(error) || !FlushWrites(error)) {
+      error = kErrorWriteFault;
+      return 0;
+    }
+    if (!input.FlushWrites(error)) {
+      error = kErrorReadFault;
+      return 0;
+    }
+    SpanCopy result = file_->CopyFrom(*input.file_, offset, count);
+    buffer_start_ += static_cast<int64_t>(result.copied);
+    if (result.write_failed) {
+      failed_ = true;
+      error = kErrorWriteFault;
+    } else if (result.read_failed) {
+      error = kErrorReadFault;
+    }
+    return result.copied;
+  }
+
+  std::unique_ptr<FileView> View(int64_t offset, size_t size, int& error) {
+    if (!FlushWrites(error)) return nullptr;
+    return file_->View(offset, size);
   }
 
   int64_t Seek(int64_t offset, int origin, int& error) {
@@ -271,6 +297,22 @@ size_t FRead(FHandle handle, void* buffer, size_t count) {
 size_t FWrite(FHandle handle, const void* data, size_t count) {
   return WithFile(handle, size_t{0},
                   [&](BufferedFile& file, int& error) { return file.Write(data, count, error); });
+}
+
+uint64_t FCopySpan(FHandle output, FHandle input, int64_t offset, uint64_t count) {
+  BufferedFile* from = Table().Get(input);
+  return WithFile(output, uint64_t{0}, [&](BufferedFile& file, int& error) -> uint64_t {
+    if (from == nullptr) {
+      error = kErrorInvalidHandle;
+      return 0;
+    }
+    return file.CopySpan(*from, offset, count, error);
+  });
+}
+
+std::unique_ptr<FileView> FView(FHandle handle, int64_t offset, size_t size) {
+  return WithFile(handle, std::unique_ptr<FileView>(),
+                  [&](BufferedFile& file, int& error) { return file.View(offset, size, error); });
 }
 
 int64_t FSeek(FHandle handle, int64_t offset, int origin) {

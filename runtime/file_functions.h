@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/file_system.h"
@@ -18,6 +19,10 @@ inline constexpr uint32_t FO_WRITE = 1;
 inline constexpr uint32_t FO_READWRITE = 2;
 inline constexpr uint32_t FC_NORMAL = 0;
 
+// What FError() says when a read or a write failed and the file system gave no code of its own.
+inline constexpr int kFileWriteFault = 29;
+inline constexpr int kFileReadFault = 30;
+
 FHandle FOpen(const std::string& path, uint32_t mode);
 // Creates the file, or empties an existing one, for writing.
 FHandle FCreate(const std::string& path, uint32_t attributes = FC_NORMAL);
@@ -27,6 +32,14 @@ FHandle FCreateNew(const std::string& path);
 size_t FRead(FHandle handle, void* buffer, size_t count);
 // Writes `count` bytes; returns how many were accepted (fewer on a failure).
 size_t FWrite(FHandle handle, const void* data, size_t count);
+// Copies `count` bytes of `input` from `offset` on to `output` at its position, from file to file
+// where the system can, so the bytes need not pass through the program. The input's position
+// stays. Returns how many were copied: fewer when the input ends first, or on a failure, which
+// FError() then tells: kFileReadFault or kFileWriteFault.
+uint64_t FCopySpan(FHandle output, FHandle input, int64_t offset, uint64_t count);
+// A read-only view of up to `size` bytes of the file from `offset`, fewer at the file's end; null
+// where the file system has none (then read instead).
+std::unique_ptr<FileView> FView(FHandle handle, int64_t offset, size_t size);
 // Returns the new position (with origin 2 and offset 0, the file size), or -1.
 int64_t FSeek(FHandle handle, int64_t offset, int origin);
 bool FEof(FHandle handle);

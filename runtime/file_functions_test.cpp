@@ -324,6 +324,64 @@ TEST_P(FileFunctionsTest, MultiMegabyteFileWrittenInOddPiecesReadsBackIdentical)
   EXPECT_TRUE(FClose(in));
 }
 
+TEST_P(FileFunctionsTest, SpanCopyGoesAfterWhatWasWrittenAndLeavesTheInputWhereItWas) {
+  std::string content = Pattern(2 * kBuffer + 999, 3);
+  backend_->Put("in", content);
+  FHandle in = FOpen(Path("in"), FO_READ);
+  FHandle out = FCreate(Path("out"));
+  ASSERT_NE(in, F_ERROR);
+  ASSERT_NE(out, F_ERROR);
+  EXPECT_EQ(ReadString(in, 10), content.substr(0, 10));
+  ASSERT_EQ(FWrite(out, "head", 4), 4u);
+  EXPECT_EQ(FCopySpan(out, in, 5, kBuffer + 7), kBuffer + 7);
+  EXPECT_EQ(FError(), 0);
+  ASSERT_EQ(FWrite(out, "tail", 4), 4u);
+  EXPECT_EQ(FCopySpan(out, in, 2 * kBuffer, 3), 3u);
+  EXPECT_EQ(ReadString(in, 10), content.substr(10, 10));
+  EXPECT_TRUE(FClose(out));
+  EXPECT_TRUE(FClose(in));
+  EXPECT_EQ(backend_->Get("out"),
+            "head" + content.substr(5, kBuffer + 7) + "tail" + content.substr(2 * kBuffer, 3));
+}
+
+TEST_P(FileFunctionsTest, SpanCopyStopsAtTheEndOfTheInputWithoutAnError) {
+  std::string content = Pattern(5000, 4);
+  backend_->Put("in", content);
+  FHandle in = FOpen(Path("in"), FO_READ);
+  FHandle out = FCreate(Path("out"));
+  EXPECT_EQ(FCopySpan(out, in, 4900, 1000), 100u);
+  EXPECT_EQ(FError(), 0);
+  EXPECT_EQ(FCopySpan(out, in, 6000, 10), 0u);
+  EXPECT_EQ(FError(), 0);
+  EXPECT_TRUE(FClose(out));
+  EXPECT_TRUE(FClose(in));
+  EXPECT_EQ(backend_->Get("out"), content.substr(4900));
+}
+
+TEST_P(FileFunctionsTest, ViewShowsTheBytesAtItsOffsetUpToTheEndOfTheFile) {
+  std::string content = Pattern(3 * 4096 + 77, 5);
+  backend_->Put("in", content);
+  FHandle in = FOpen(Path("in"), FO_READ);
+  ASSERT_NE(in, F_ERROR);
+  struct Case {
+    int64_t offset;
+    size_t size;
+    size_t expected;
+  } cases[] = {{0, 100, 100},
+               {4097, 5000, 5000},
+               {12000, 4096, content.size() - 12000},
+               {static_cast<int64_t>(content.size()), 10, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.offset);
+    std::unique_ptr<FileView> view = FView(in, c.offset, c.size);
+    ASSERT_EQ(view != nullptr, backend_->HasViews());
+    if (view == nullptr) continue;
+    EXPECT_EQ(std::string(view->data(), view->size()),
+              content.substr(static_cast<size_t>(c.offset), c.expected));
+  }
+  EXPECT_TRUE(FClose(in));
+}
+
 // Faults injected at the seam, which only the in-memory file system can do.
 class FileFaultTest : public testing::Test {
  protected:
@@ -379,6 +437,42 @@ TEST_F(FileFaultTest, FailedReadSetsTheErrorCode) {
   EXPECT_NE(FError(), 0);
   EXPECT_EQ(std::string(buffer, 4), "uuuu");
   FClose(handle);
+}
+
+TEST_F(FileFaultTest, FailedSpanCopySaysWhichSideFailed) {
+  struct Case {
+    const char* name;
+    bool fail_reads;
+    long fail_write_number;
+    int error;
+  } cases[] = {
+      {"the input cannot be read", true, 0, kFileReadFault},
+      {"the output cannot be written", false, 1, kFileWriteFault},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessFileSystem files;
+    ScopedRuntime runtime(files, settings_, ui_);
+    files.AddFile("in", Pattern(1000));
+    files.fail_reads_of = c.fail_reads ? "in" : "";
+    files.fail_write_number = c.fail_write_number;
+    FHandle in = FOpen("in", FO_READ);
+    FHandle out = FCreate("out");
+    EXPECT_LT(FCopySpan(out, in, 0, 1000), 1000u);
+    EXPECT_EQ(FError(), c.error);
+    EXPECT_EQ(FClose(out), c.fail_reads);  // a failed write is not forgotten
+    FClose(in);
+  }
+}
+
+TEST_F(FileFaultTest, ViewOfBytesThatCannotBeReadIsRefused) {
+  files_.AddFile("in", Pattern(1000));
+  files_.fail_reads_of = "in";
+  files_.fail_reads_from = 500;
+  FHandle in = FOpen("in", FO_READ);
+  EXPECT_NE(FView(in, 0, 500), nullptr);
+  EXPECT_EQ(FView(in, 0, 501), nullptr);
+  FClose(in);
 }
 
 TEST_F(FileFaultTest, FieldReadsReachTheBackendAsLargeBlocks) {

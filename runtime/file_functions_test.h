@@ -27,6 +27,8 @@ class FileTestBackend {
   virtual void Put(const std::string& name, const std::string& content) = 0;
   // The content of the file, or nothing when there is none.
   virtual std::optional<std::string> Get(const std::string& name) const = 0;
+  // Whether the file system shows files in views, or leaves its callers to read.
+  virtual bool HasViews() const { return true; }
 };
 
 struct FileBackendParam {

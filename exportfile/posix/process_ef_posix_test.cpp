@@ -54,9 +54,10 @@ struct RunResult {
   std::string box;  // the first warning's text
 };
 
-// Runs ProcessEF on `path` in a child process after `prepare` ran there.
+// Runs ProcessEF on `path` in a child process after `prepare` ran there. Without `system_help`
+// the file system neither maps files nor copies spans in the kernel.
 RunResult RunInChild(const std::string& path, const std::function<void()>& prepare,
-                     const std::function<void()>& before_copy = nullptr) {
+                     const std::function<void()>& before_copy = nullptr, bool system_help = true) {
   int pipe_ends[2];
   if (::pipe(pipe_ends) != 0) return {};
   std::fflush(nullptr);
@@ -66,6 +67,7 @@ RunResult RunInChild(const std::string& path, const std::function<void()>& prepa
     prepare();
     HookedFileSystem files;
     files.before_copy = before_copy;
+    files.kernel_copy = files.views = system_help;
     HeadlessSettings settings;
     HeadlessUi ui;
     ScopedRuntime runtime(files, settings, ui);
@@ -132,24 +134,62 @@ TEST(ProcessEFPosixTest, DiskFullOnASmallTmpfs) {
                  << "); the file size limit test covers a full disk";
   }
   Input input = MakeInput(200000);
-  folder.Put("disk/in.AEF", input.bytes);
-  folder.Put("disk/in.fix", "earlier copy");
-  RunResult result = RunInChild(folder.Path("disk/in.AEF"), [] {});
-  ExpectNothingLost(folder, "disk/", input, result, "Error writing " + folder.Path("disk/in.fix"));
+  for (bool system_help : {true, false}) {
+    SCOPED_TRACE(system_help);
+    folder.Put("disk/in.AEF", input.bytes);
+    folder.Put("disk/in.fix", "earlier copy");
+    RunResult result = RunInChild(
+        folder.Path("disk/in.AEF"), [] {}, nullptr, system_help);
+    ExpectNothingLost(folder, "disk/", input, result,
+                      "Error writing " + folder.Path("disk/in.fix"));
+  }
   ::umount2(disk.c_str(), MNT_DETACH);
 }
 
 TEST(ProcessEFPosixTest, FileSizeLimitReachedDuringTheCopy) {
   PosixTestFolder folder;
   Input input = MakeInput(300000);
-  folder.Put("in.AEF", input.bytes);
-  folder.Put("in.fix", "earlier copy");
-  RunResult result = RunInChild(folder.Path("in.AEF"), [] {
-    ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-    rlimit limit{64 * 1024, 64 * 1024};
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  });
-  ExpectNothingLost(folder, "", input, result, "Error writing " + folder.Path("in.fix"));
+  for (bool system_help : {true, false}) {
+    SCOPED_TRACE(system_help);
+    folder.Put("in.AEF", input.bytes);
+    folder.Put("in.fix", "earlier copy");
+    RunResult result = RunInChild(
+        folder.Path("in.AEF"),
+        [] {
+          ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+          rlimit limit{64 * 1024, 64 * 1024};
+          ::setrlimit(RLIMIT_FSIZE, &limit);
+        },
+        nullptr, system_help);
+    ExpectNothingLost(folder, "", input, result, "Error writing " + folder.Path("in.fix"));
+  }
+}
+
+// The kernel's span copy and its fall-back, views and reads, give the same copy.
+TEST(ProcessEFPosixTest, CopyIsTheSameWithAndWithoutTheKernelsHelp) {
+  PosixTestFolder folder;
+  std::string records;
+  for (int i = 0; i < 300; ++i) {
+    records += Record(AEF_REC_MODNAME, std::string("M:") + std::to_string(i % 7) + '\0');
+    records += Record(0x41, std::string(5000 + i, static_cast<char>('a' + i % 26)));
+  }
+  std::string input = HeaderRecord() + Record(AEF_REC_APPNAME, "a:b") + records;
+  folder.Put("in.AEF", input);
+  std::optional<std::string> first;
+  for (bool system_help : {true, false}) {
+    SCOPED_TRACE(system_help);
+    RunResult result = RunInChild(
+        folder.Path("in.AEF"), [] {}, nullptr, system_help);
+    EXPECT_EQ(result.completed, 1);
+    std::optional<std::string> copy = folder.Get("in.fix");
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->size(), input.size());
+    EXPECT_NE(*copy, input);
+    if (first) {
+      EXPECT_EQ(*copy, *first);
+    }
+    first = copy;
+  }
 }
 
 TEST(ProcessEFPosixTest, ReadOnlyOutputFolder) {
@@ -190,30 +230,34 @@ TEST(ProcessEFPosixTest, InputRemovedOrCutAfterItsTest) {
       {"cut: the copy is refused", false, false},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    PosixTestFolder folder;
-    Input input = MakeInput(600000);
-    folder.Put("in.AEF", input.bytes);
-    folder.Put("in.fix", "earlier copy");
-    std::string path = folder.Path("in.AEF");
-    RunResult result = RunInChild(
-        path, [] {},
-        [&] {
-          if (c.remove) {
-            ::unlink(path.c_str());
-          } else {
-            ::truncate(path.c_str(), 300000);
-          }
-        });
-    if (c.completes) {
-      EXPECT_EQ(result.completed, 1);
-      EXPECT_EQ(folder.Get("in.fix"), input.repaired);
-    } else {
-      EXPECT_EQ(result.completed, 0);
-      EXPECT_EQ(result.box, "Error reading " + path);
-      EXPECT_EQ(folder.Get("in.fix"), "earlier copy");
+    for (bool system_help : {true, false}) {
+      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(system_help);
+      PosixTestFolder folder;
+      Input input = MakeInput(600000);
+      folder.Put("in.AEF", input.bytes);
+      folder.Put("in.fix", "earlier copy");
+      std::string path = folder.Path("in.AEF");
+      RunResult result = RunInChild(
+          path, [] {},
+          [&] {
+            if (c.remove) {
+              ::unlink(path.c_str());
+            } else {
+              ::truncate(path.c_str(), 300000);
+            }
+          },
+          system_help);
+      if (c.completes) {
+        EXPECT_EQ(result.completed, 1);
+        EXPECT_EQ(folder.Get("in.fix"), input.repaired);
+      } else {
+        EXPECT_EQ(result.completed, 0);
+        EXPECT_EQ(result.box, "Error reading " + path);
+        EXPECT_EQ(folder.Get("in.fix"), "earlier copy");
+      }
+      EXPECT_FALSE(AnyTemporaryIn(folder.path()));
     }
-    EXPECT_FALSE(AnyTemporaryIn(folder.path()));
   }
 }
 

@@ -15,13 +15,33 @@ bool Contains(const std::vector<std::string>& names, const std::string& name) {
 }
 }  // namespace
 
+class HeadlessView : public FileView {
+ public:
+  // Holds the file's bytes, so a view outlives a cut of the file as a mapping would.
+  HeadlessView(std::shared_ptr<std::string> data, size_t offset, size_t size, bool damaged)
+      : data_(std::move(data)), copy_(data_->substr(offset, size)), damaged_(damaged) {}
+  const char* data() const override { return copy_.data(); }
+  size_t size() const override { return copy_.size(); }
+  bool Intact() const override { return !damaged_; }
+
+ private:
+  std::shared_ptr<std::string> data_;
+  std::string copy_;
+  bool damaged_;
+};
+
 class HeadlessFile : public File {
  public:
   HeadlessFile(HeadlessFileSystem& fs, std::shared_ptr<std::string> data, bool fail_reads)
       : fs_(fs), data_(std::move(data)), fail_reads_(fail_reads) {}
 
+  // Whether an injected fault hits a read of `count` bytes at `offset`.
+  bool Fails(int64_t offset, uint64_t count) const {
+    return fail_reads_ && offset + static_cast<int64_t>(count) > fs_.fail_reads_from;
+  }
+
   int64_t Read(void* buffer, size_t count) override {
-    if (fail_reads_ && static_cast<int64_t>(position_ + count) > fs_.fail_reads_from) return -1;
+    if (Fails(static_cast<int64_t>(position_), count)) return -1;
     fs_.largest_read = std::max(fs_.largest_read, count);
     size_t available = position_ < data_->size() ? data_->size() - position_ : 0;
     size_t n = std::min(count, available);
@@ -49,6 +69,38 @@ class HeadlessFile : public File {
   }
 
   int64_t Size() override { return static_cast<int64_t>(data_->size()); }
+
+  SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) override {
+    SpanCopy result;
+    auto* from = dynamic_cast<HeadlessFile*>(&source);
+    ++fs_.span_copies;
+    if (from == nullptr || offset < 0 || from->Fails(offset, count)) {
+      result.read_failed = true;
+      return result;
+    }
+    ++fs_.writes;
+    if (fs_.fail_write_number != 0 && fs_.writes >= fs_.fail_write_number) {
+      result.write_failed = true;
+      return result;
+    }
+    const std::string& in = *from->data_;
+    auto start = static_cast<size_t>(offset);
+    size_t n =
+        start < in.size() ? static_cast<size_t>(std::min<uint64_t>(count, in.size() - start)) : 0;
+    if (data_->size() < position_ + n) data_->resize(position_ + n);
+    std::memcpy(data_->data() + position_, in.data() + start, n);
+    position_ += n;
+    result.copied = n;
+    return result;
+  }
+
+  std::unique_ptr<FileView> View(int64_t offset, size_t size) override {
+    if (!fs_.views || offset < 0 || Fails(offset, size)) return nullptr;
+    fs_.largest_view = std::max(fs_.largest_view, size);
+    auto start = std::min(static_cast<size_t>(offset), data_->size());
+    return std::make_unique<HeadlessView>(data_, start, size, fs_.damage_views);
+  }
+
   bool Close() override { return true; }
 
  private:

@@ -48,12 +48,19 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;
   bool case_insensitive_names = false;
+  // Whether files can be viewed in memory (as on POSIX) or must be read (as on Windows).
+  bool views = true;
+  // Views report that a part of them could not be read, as a cut under a mapping would.
+  bool damage_views = false;
   // Called with the name before each create: a test changes the files there, after the input's
   // file test and before its copy.
   std::function<void(const std::string&)> before_create;
 
+  // A span copy counts as one write (and fails as one), and reads its source as one read.
   long writes = 0;
   size_t largest_read = 0;
+  long span_copies = 0;
+  size_t largest_view = 0;
 
  private:
   friend class HeadlessFile;

@@ -1,19 +1,108 @@
 #include "platform/posix/posix_file_system.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <vector>
 
 namespace qef {
 
 namespace {
 
+// The largest piece one copy_file_range call is asked for.
+constexpr uint64_t kKernelCopyPiece = 1 << 30;
+
+// A page of a mapping that cannot be read (the file was cut after the mapping, or the disk
+// failed) raises SIGBUS when touched, which would end the program. While views are alive, a
+// handler puts a page of zeros in place of such a page and marks its view as not intact, so
+// the reader goes on and reports a read error instead. Faults elsewhere go to the handler
+// that was there before.
+struct GuardedRange {
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<uintptr_t> end{0};
+  std::atomic<bool> damaged{false};
+};
+constexpr size_t kGuardedRanges = 8;
+GuardedRange guarded[kGuardedRanges];
+struct sigaction previous_bus_action;
+bool bus_handler_installed = false;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  auto address = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (GuardedRange& range : guarded) {
+    if (address < range.begin.load() || address >= range.end.load()) continue;
+    uintptr_t page = address - address % static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+    if (::mmap(reinterpret_cast<void*>(page), static_cast<size_t>(::sysconf(_SC_PAGESIZE)),
+               PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      range.damaged = true;
+      return;
+    }
+  }
+  // Not ours: as if this handler had never been there.
+  if (previous_bus_action.sa_flags & SA_SIGINFO) {
+    previous_bus_action.sa_sigaction(signal, info, context);
+  } else if (previous_bus_action.sa_handler != SIG_DFL &&
+             previous_bus_action.sa_handler != SIG_IGN) {
+    previous_bus_action.sa_handler(signal);
+  } else {
+    ::sigaction(SIGBUS, &previous_bus_action, nullptr);  // the fault repeats, unhandled
+  }
+}
+
+// A free slot for a view's range, or null when all are taken (the view is then refused).
+GuardedRange* Guard(const void* mapping, size_t size) {
+  if (!bus_handler_installed) {
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    if (::sigaction(SIGBUS, &action, &previous_bus_action) != 0) return nullptr;
+    bus_handler_installed = true;
+  }
+  for (GuardedRange& range : guarded) {
+    if (range.end.load() != 0) continue;
+    auto begin = reinterpret_cast<uintptr_t>(mapping);
+    range.damaged = false;
+    range.begin = begin;
+    range.end = begin + size;
+    return &range;
+  }
+  return nullptr;
+}
+
+class PosixView : public FileView {
+ public:
+  PosixView(void* mapping, size_t mapped, const char* data, size_t size, GuardedRange* guard)
+      : mapping_(mapping), mapped_(mapped), data_(data), size_(size), guard_(guard) {}
+  ~PosixView() override {
+    if (mapped_ > 0) ::munmap(mapping_, mapped_);
+    if (guard_ != nullptr) {
+      guard_->end = 0;
+      guard_->begin = 0;
+    }
+  }
+  const char* data() const override { return data_; }
+  size_t size() const override { return size_; }
+  bool Intact() const override { return guard_ == nullptr || !guard_->damaged.load(); }
+
+ private:
+  void* mapping_;
+  size_t mapped_;
+  const char* data_;
+  size_t size_;
+  GuardedRange* guard_;
+};
+
 class PosixFile : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(PosixFileSystem& fs, int fd) : fs_(fs), fd_(fd) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -60,6 +149,53 @@ class PosixFile : public File {
     return static_cast<int64_t>(info.st_size);
   }
 
+  SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) override {
+    auto* posix_source = dynamic_cast<PosixFile*>(&source);
+    SpanCopy result;
+    if (posix_source != nullptr && fs_.kernel_copy) {
+      auto in = static_cast<off64_t>(offset);
+      while (result.copied < count) {
+        size_t piece = static_cast<size_t>(std::min(count - result.copied, kKernelCopyPiece));
+        ssize_t put = ::copy_file_range(posix_source->fd_, &in, fd_, nullptr, piece, 0);
+        if (put < 0 && errno == EINTR) continue;
+        // Another file system, a kernel without it, a file it cannot take (EXDEV, EINVAL,
+        // ENOSYS, EOPNOTSUPP), a copy cut short, or any failure: the block copy goes on from here
+        // and, on a failure, finds which side it was.
+        if (put <= 0) break;
+        result.copied += static_cast<uint64_t>(put);
+        fs_.kernel_copied += static_cast<uint64_t>(put);
+      }
+      if (result.copied == count) return result;
+    }
+    SpanCopy rest = BlockCopySpan(*this, source, offset + static_cast<int64_t>(result.copied),
+                                  count - result.copied);
+    rest.copied += result.copied;
+    return rest;
+  }
+
+  std::unique_ptr<FileView> View(int64_t offset, size_t size) override {
+    struct stat info;
+    if (!fs_.views || offset < 0 || ::fstat(fd_, &info) != 0) return nullptr;
+    // Never past the end the file has now: a mapped page beyond it cannot be read.
+    int64_t end = std::min(static_cast<int64_t>(info.st_size), offset + static_cast<int64_t>(size));
+    if (end <= offset) return std::make_unique<PosixView>(nullptr, 0, "", 0, nullptr);
+    int64_t page = ::sysconf(_SC_PAGESIZE);
+    int64_t start = offset - offset % page;
+    auto mapped = static_cast<size_t>(end - start);
+    // Populated at once: one call instead of a page fault every few pages.
+    void* mapping = ::mmap(nullptr, mapped, PROT_READ, MAP_SHARED | MAP_POPULATE, fd_,
+                           static_cast<off_t>(start));
+    if (mapping == MAP_FAILED) return nullptr;
+    GuardedRange* guard = Guard(mapping, mapped);
+    if (guard == nullptr) {
+      ::munmap(mapping, mapped);
+      return nullptr;
+    }
+    return std::make_unique<PosixView>(mapping, mapped,
+                                       static_cast<const char*>(mapping) + (offset - start),
+                                       static_cast<size_t>(end - offset), guard);
+  }
+
   bool Close() override {
     int fd = fd_;
     fd_ = -1;
@@ -67,6 +203,7 @@ class PosixFile : public File {
   }
 
  private:
+  PosixFileSystem& fs_;
   int fd_;
 };
 
@@ -100,7 +237,7 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
     return nullptr;
   }
   last_error_ = 0;
-  return std::make_unique<PosixFile>(fd);
+  return std::make_unique<PosixFile>(*this, fd);
 }
 
 std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess access) {

@@ -6,6 +6,13 @@ namespace qef {
 
 class PosixFileSystem : public FileSystem {
  public:
+  // Spans go from file to file inside the kernel (copy_file_range) and files can be mapped; tests
+  // turn either off to run the fall-backs.
+  bool kernel_copy = true;
+  bool views = true;
+  // Bytes that copy_file_range moved, for tests.
+  uint64_t kernel_copied = 0;
+
   std::unique_ptr<File> Open(const std::string& path, FileAccess access) override;
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
   bool Erase(const std::string& path) override;

@@ -21,7 +21,13 @@ std::string CurrentFolder() {
 
 class PosixTestBackend : public FileTestBackend {
  public:
+  // Without the kernel's copy and without views: the fall-backs keep the same contract.
+  explicit PosixTestBackend(bool system_help = true) {
+    files_.kernel_copy = system_help;
+    files_.views = system_help;
+  }
   FileSystem& files() override { return files_; }
+  bool HasViews() const override { return files_.views; }
   std::string Path(const std::string& name) const override { return folder_.Path(name); }
   void Put(const std::string& name, const std::string& content) override {
     folder_.Put(name, content);
@@ -35,13 +41,17 @@ class PosixTestBackend : public FileTestBackend {
   PosixFileSystem files_;
 };
 
-INSTANTIATE_TEST_SUITE_P(Posix, FileFunctionsTest,
-                         testing::Values(FileBackendParam{
-                             "Posix",
-                             []() -> std::unique_ptr<FileTestBackend> {
-                               return std::make_unique<PosixTestBackend>();
-                             }}),
-                         FileBackendName);
+INSTANTIATE_TEST_SUITE_P(
+    Posix, FileFunctionsTest,
+    testing::Values(FileBackendParam{"Posix",
+                                     []() -> std::unique_ptr<FileTestBackend> {
+                                       return std::make_unique<PosixTestBackend>();
+                                     }},
+                    FileBackendParam{"PosixWithoutSystemHelp",
+                                     []() -> std::unique_ptr<FileTestBackend> {
+                                       return std::make_unique<PosixTestBackend>(false);
+                                     }}),
+    FileBackendName);
 
 class PosixFileSystemTest : public testing::Test {
  protected:
@@ -120,6 +130,55 @@ TEST_F(PosixFileSystemTest, SameNameComparesResolvedPaths) {
     SCOPED_TRACE(c.a + " vs " + c.b);
     EXPECT_EQ(files_.SameName(c.a, c.b), c.same);
   }
+}
+
+TEST_F(PosixFileSystemTest, SpansGoThroughTheKernelOnlyWhenAllowed) {
+  std::string content(3 << 20, 'k');
+  for (size_t i = 0; i < content.size(); i += 4093) content[i] = static_cast<char>(i);
+  folder_.Put("in", content);
+  for (bool kernel : {true, false}) {
+    SCOPED_TRACE(kernel);
+    files_.kernel_copy = kernel;
+    files_.kernel_copied = 0;
+    auto in = files_.Open(folder_.Path("in"), FileAccess::kRead);
+    auto out = files_.Create(folder_.Path("out"), CreateMode::kTruncate);
+    ASSERT_TRUE(in && out);
+    ASSERT_TRUE(out->Write("x", 1));
+    SpanCopy copy = out->CopyFrom(*in, 1, content.size());
+    EXPECT_EQ(copy.copied, content.size() - 1);
+    EXPECT_FALSE(copy.read_failed || copy.write_failed);
+    EXPECT_EQ(in->Seek(0, SeekOrigin::kCurrent), 0);
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(folder_.Get("out"), "x" + content.substr(1));
+    EXPECT_EQ(files_.kernel_copied > 0, kernel);
+  }
+}
+
+TEST_F(PosixFileSystemTest, ViewStopsWhereTheFileEndsNowAfterACut) {
+  folder_.Put("in", std::string(100000, 'v'));
+  auto in = files_.Open(folder_.Path("in"), FileAccess::kRead);
+  ASSERT_TRUE(in);
+  ASSERT_EQ(::truncate(folder_.Path("in").c_str(), 5000), 0);
+  auto view = in->View(4096, 65536);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(std::string(view->data(), view->size()), std::string(5000 - 4096, 'v'));
+}
+
+TEST_F(PosixFileSystemTest, ViewOfAFileCutUnderItReadsZerosAndSaysSo) {
+  folder_.Put("in", std::string(3 * 4096, 'v'));
+  auto in = files_.Open(folder_.Path("in"), FileAccess::kRead);
+  ASSERT_TRUE(in);
+  auto view = in->View(0, 3 * 4096);
+  ASSERT_TRUE(view);
+  EXPECT_TRUE(view->Intact());
+  ASSERT_EQ(::truncate(folder_.Path("in").c_str(), 100), 0);
+  EXPECT_EQ(view->data()[50], 'v');
+  EXPECT_EQ(view->data()[2 * 4096 + 5], '\0');  // would end the program unguarded
+  EXPECT_FALSE(view->Intact());
+  auto next = in->View(0, 4096);
+  ASSERT_TRUE(next);
+  EXPECT_TRUE(next->Intact());
+  EXPECT_EQ(next->size(), 100u);
 }
 
 TEST(AbsolutePosixPathTest, ResolvesDotsAndRepeatedSlashesByText) {

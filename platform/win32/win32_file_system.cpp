@@ -56,6 +56,12 @@ class Win32File : public File {
     return GetFileSizeEx(handle_, &size) ? size.QuadPart : -1;
   }
 
+  // Windows keeps the block copy, and no views: the record loop then reads in blocks.
+  SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) override {
+    return BlockCopySpan(*this, source, offset, count);
+  }
+  std::unique_ptr<FileView> View(int64_t, size_t) override { return nullptr; }
+
   HANDLE handle() const { return handle_; }
 
   bool Close() override {

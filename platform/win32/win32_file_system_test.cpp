@@ -27,6 +27,7 @@ class Win32TestBackend : public FileTestBackend {
   std::optional<std::string> Get(const std::string& name) const override {
     return folder_.Get(name);
   }
+  bool HasViews() const override { return false; }
 
  private:
   Win32TestFolder folder_;
