@@ -52,10 +52,6 @@ class File {
   virtual bool Close() = 0;
 };
 
-// CopyFrom through memory, block by block: what a backend does where the system cannot copy
-// from file to file itself.
-SpanCopy BlockCopySpan(File& to, File& from, int64_t offset, uint64_t count);
-
 enum class FileAccess { kRead, kWrite, kReadWrite };
 enum class CreateMode {
   kTruncate,  // create, or empty an existing file

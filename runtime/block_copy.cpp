@@ -1,4 +1,4 @@
-#include "platform/file_system.h"
+#include "runtime/block_copy.h"
 
 #include <algorithm>
 #include <vector>

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "runtime/block_copy.h"
+
 namespace qef {
 
 namespace {

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "runtime/block_copy.h"
+
 namespace qef {
 
 namespace {
