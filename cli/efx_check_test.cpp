@@ -217,7 +217,7 @@ TEST_F(EfxCheckTest, InvalidNamesAreWarningsWithTheirReasons) {
   EXPECT_EQ(file["changes"], 2);
   EXPECT_EQ(result.status, kExitNeedsRepair);
 
-  // And efx fix without the option writes the design's copy.
+  // And efx fix without the option writes the default copy, names as they were.
   ASSERT_EQ(Run({"fix", "n.AEF"}).status, kExitOk);
   EXPECT_EQ(fs_.Content("n.fix"),
             testing::ReferenceRepair(input, testing::kDefaultBad, testing::kDefaultGood));
