@@ -15,7 +15,7 @@
 
 #include "exportfile/export_file.h"
 #include "exportfile/testing/records.h"
-#include "platform/posix/posix_special_files.h"
+#include "platform/posix/posix_file_kinds.h"
 #include "platform/posix/posix_test_folder.h"
 
 namespace qef {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/posix_special_files.h"
+#include "platform/posix/posix_file_kinds.h"
 #include "platform/posix/posix_test_folder.h"
 #include "runtime/file_functions_test.h"
 

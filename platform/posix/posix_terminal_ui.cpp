@@ -115,13 +115,13 @@ class TerminalWindowPeer : public WindowPeer {
 
   std::vector<std::string> Lines(unsigned frame, size_t width) const {
     static constexpr char kSpinner[] = "|/-\\";
-    ProgressWindowSpec spec;
-    spec.caption = caption_;
-    spec.description = description_;
-    spec.task = task_;
-    spec.percent = std::clamp(position_ * 100 / high_, 0, 100);
-    spec.spinner = playing_ ? kSpinner[frame % 4] : ' ';
-    return ProgressWindowLines(spec, width, ui_.encoding_);
+    ProgressWindowContent content;
+    content.caption = caption_;
+    content.description = description_;
+    content.task = task_;
+    content.percent = std::clamp(position_ * 100 / high_, 0, 100);
+    content.spinner = playing_ ? kSpinner[frame % 4] : ' ';
+    return ProgressWindowLines(content, width, ui_.encoding_);
   }
 
   bool visible() const { return visible_; }

@@ -232,7 +232,7 @@ BoxLayout LayOutBox(const BoxSpec& box, size_t width, size_t height, TerminalEnc
   return layout;
 }
 
-std::vector<std::string> ProgressWindowLines(const ProgressWindowSpec& window, size_t width,
+std::vector<std::string> ProgressWindowLines(const ProgressWindowContent& window, size_t width,
                                              TerminalEncoding encoding) {
   const size_t inner = std::clamp<size_t>(width > 4 ? width - 4 : 1, 1, kBoxTextWidth);
   std::vector<std::string> lines = {

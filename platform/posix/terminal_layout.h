@@ -78,14 +78,14 @@ std::vector<std::string> ButtonRows(const std::vector<std::string>& labels, size
 // The progress window: caption, a spinner beside the description (wrapped to two lines at
 // most), the bold task line (clipped), the bar with its percentage and the Cancel button. The
 // texts are untrusted bytes; the task line carries the terminal's bold on and off sequences.
-struct ProgressWindowSpec {
+struct ProgressWindowContent {
   std::string caption;
   std::string description;
   std::string task;
   int percent = 0;
   char spinner = ' ';
 };
-std::vector<std::string> ProgressWindowLines(const ProgressWindowSpec& window, size_t width,
+std::vector<std::string> ProgressWindowLines(const ProgressWindowContent& window, size_t width,
                                              TerminalEncoding encoding);
 
 // The file picker on a screen `width` columns wide, with `entry_rows` of the folder's entries

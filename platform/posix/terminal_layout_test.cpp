@@ -163,7 +163,7 @@ TEST(TerminalLayoutTest, ButtonsThatDoNotFitGetCompacterThenMoreRows) {
 }
 
 TEST(TerminalLayoutTest, TheProgressWindowFitsItsWidth) {
-  ProgressWindowSpec window;
+  ProgressWindowContent window;
   window.caption = "Quillon Export File Fix v1.1";
   window.description = "Replacing invalid characters in App/Module names...";
   window.task = "Invoice Manager.AEF";
