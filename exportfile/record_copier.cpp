@@ -309,7 +309,7 @@ void RecordCopier::CheckName(std::string_view body) {
 
 CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
   if (length <= block_size) {
-    std::string body;
+    std::string& body = whole_name_;
     size_t stored = length;
     if (!Ensure(length)) {
       if (Failure() != CopyResult::kDone) return Failure();

@@ -112,6 +112,7 @@ class RecordCopier {
   bool read_failed_ = false;
   bool write_failed_ = false;
   std::string piece_;       // a piece of a name body, repaired
+  std::string whole_name_;  // a name held whole, kept so its memory serves the next one
   std::string large_body_;  // a name too long for the window
 
   // What the observer is told about the record under way.
