@@ -6,6 +6,7 @@
 
 #include "runtime/file_table.h"
 #include "runtime/runtime.h"
+#include "runtime/write_behind.h"
 
 namespace qef {
 
@@ -21,7 +22,8 @@ constexpr size_t kBufferSize = 256 * 1024;
 }  // namespace
 
 // A backend file with one buffer that serves either reading or writing at a time. The logical
-// position is buffer_start_ plus read_pos_ (reading) or plus write_len_ (writing).
+// position is buffer_start_ plus read_pos_ (reading) or plus write_len_ (writing). With a
+// worker, full buffers and span copies go to it and count as written once handed over.
 class BufferedFile {
  public:
   explicit BufferedFile(std::unique_ptr<File> file)
@@ -71,7 +73,8 @@ class BufferedFile {
       return 0;
     }
     if (write_len_ + count > buffer_.size()) {
-      if (!FlushWrites(error)) return 0;
+      if (!HandOver(error)) return 0;
+      if (behind_ != nullptr) return WriteThroughBuffer(data, count, error);
       if (count >= buffer_.size()) {
         if (!file_->Write(data, count)) {
           failed_ = true;
@@ -87,15 +90,42 @@ class BufferedFile {
     return count;
   }
 
+  // Over bytes already written: what is buffered goes first, then these bytes.
+  size_t WriteAt(int64_t offset, const void* data, size_t count, int& error) {
+    const auto* in = static_cast<const char*>(data);
+    if (failed_ || !DropReadBuffer(error) || !HandOver(error)) {
+      if (error != kErrorReadFault) error = kErrorWriteFault;
+      return 0;
+    }
+    int64_t position = Position();
+    if (offset < 0 || offset + static_cast<int64_t>(count) > position) {
+      error = kErrorWriteFault;  // only what the file holds is written over
+      return 0;
+    }
+    if (behind_ != nullptr) return NoFault(behind_->WriteAt(offset, in, count), error) ? count : 0;
+    if (file_->Seek(offset, SeekOrigin::kStart) != offset || !file_->Write(in, count) ||
+        file_->Seek(position, SeekOrigin::kStart) != position) {
+      failed_ = true;
+      error = kErrorWriteFault;
+      return 0;
+    }
+    return count;
+  }
+
   // The output side of a span copy: what is buffered goes first, then the span.
   uint64_t CopySpan(BufferedFile& input, int64_t offset, uint64_t count, int& error) {
-    if (failed_ || !DropReadBuffer(error) || !FlushWrites(error)) {
-      error = kErrorWriteFault;
+    if (failed_ || !DropReadBuffer(error) || !HandOver(error)) {
+      if (error != kErrorReadFault) error = kErrorWriteFault;
       return 0;
     }
     if (!input.FlushWrites(error)) {
       error = kErrorReadFault;
       return 0;
+    }
+    if (behind_ != nullptr) {
+      if (!NoFault(behind_->Copy(*input.file_, offset, count), error)) return 0;
+      buffer_start_ += static_cast<int64_t>(count);
+      return count;
     }
     SpanCopy result = file_->CopyFrom(*input.file_, offset, count);
     buffer_start_ += static_cast<int64_t>(result.copied);
@@ -167,8 +197,32 @@ class BufferedFile {
     return position >= known_size_;
   }
 
+  // From now on writes and span copies go to a worker, where the build has threads.
+  bool StartWriteBehind(int& error) {
+    if (behind_ != nullptr) return true;
+    if (failed_ || !DropReadBuffer(error) || !FlushWrites(error)) return false;
+    behind_ = qef::StartWriteBehind(*file_);
+    return behind_ != nullptr;
+  }
+  bool WritesBehind() const { return behind_ != nullptr; }
+  void WaitForCopies() {
+    if (behind_ != nullptr) behind_->WaitForCopies();
+  }
+
+  // Waits for what went to the worker; what is buffered stays. False when some of it failed.
+  bool WaitBehind(int& error) {
+    if (behind_ == nullptr) return true;
+    WriteBehind::Fault fault = behind_->Wait();
+    if (failed_) {
+      error = kErrorWriteFault;
+      return false;
+    }
+    return NoFault(fault, error);
+  }
+
   bool Close(int& error) {
     bool flushed = FlushWrites(error);
+    behind_.reset();
     bool closed = file_->Close();
     if (!closed || failed_) error = kErrorWriteFault;
     return flushed && closed && !failed_;
@@ -179,7 +233,9 @@ class BufferedFile {
     return buffer_start_ + static_cast<int64_t>(write_len_ > 0 ? write_len_ : read_pos_);
   }
 
+  // Everything written is out, or has failed: the worker, if any, is idle after it.
   bool FlushWrites(int& error) {
+    if (behind_ != nullptr) return HandOver(error) && WaitBehind(error);
     if (write_len_ == 0) return true;
     size_t pending = write_len_;
     write_len_ = 0;
@@ -190,6 +246,44 @@ class BufferedFile {
     }
     buffer_start_ += static_cast<int64_t>(pending);
     return true;
+  }
+
+  // What is buffered goes out: to the worker without waiting for it, else written at once.
+  bool HandOver(int& error) {
+    if (behind_ == nullptr) return FlushWrites(error);
+    if (failed_) {
+      error = kErrorWriteFault;
+      return false;
+    }
+    size_t pending = write_len_;
+    if (pending == 0) return true;
+    write_len_ = 0;
+    if (!NoFault(behind_->Write(buffer_, pending), error)) return false;
+    buffer_.resize(kBufferSize);
+    buffer_start_ += static_cast<int64_t>(pending);
+    return true;
+  }
+
+  // Through the buffer in pieces: the worker needs memory that stays while it writes.
+  size_t WriteThroughBuffer(const void* data, size_t count, int& error) {
+    const auto* in = static_cast<const char*>(data);
+    for (size_t done = 0; done < count;) {
+      size_t n = std::min(count - done, buffer_.size() - write_len_);
+      std::memcpy(buffer_.data() + write_len_, in + done, n);
+      write_len_ += n;
+      done += n;
+      if (write_len_ == buffer_.size() && !HandOver(error)) return 0;
+    }
+    return count;
+  }
+
+  // Notes the worker's failure in the error code; true when there was none. A read failure
+  // belongs to a span copy's input; after a write failure the file takes nothing more.
+  bool NoFault(WriteBehind::Fault fault, int& error) {
+    if (fault == WriteBehind::Fault::kNone) return true;
+    if (fault == WriteBehind::Fault::kWrite) failed_ = true;
+    error = fault == WriteBehind::Fault::kRead ? kErrorReadFault : kErrorWriteFault;
+    return false;
   }
 
   // Before writing, the backend's position must be the logical one, not the read-ahead's.
@@ -213,6 +307,7 @@ class BufferedFile {
   size_t write_len_ = 0;
   int64_t known_size_ = -1;
   bool failed_ = false;
+  std::unique_ptr<WriteBehind> behind_;  // declared last: it stops before the file goes
 };
 
 FileTable::FileTable() = default;
@@ -236,7 +331,29 @@ BufferedFile* FileTable::Get(FHandle handle) {
 }
 
 void FileTable::Remove(FHandle handle) {
-  if (Get(handle) != nullptr) files_[static_cast<size_t>(handle) - 1].reset();
+  BufferedFile* file = Get(handle);
+  if (file == nullptr) return;
+  if (file->WritesBehind()) --writing_behind_;
+  files_[static_cast<size_t>(handle) - 1].reset();
+}
+
+void FileTable::WaitForCopies() {
+  if (writing_behind_ == 0) return;
+  for (auto& file : files_) {
+    if (file != nullptr) file->WaitForCopies();
+  }
+}
+
+bool FileTable::StartWriteBehind(FHandle handle, int& error) {
+  BufferedFile* file = Get(handle);
+  if (file == nullptr) {
+    error = kErrorInvalidHandle;
+    return false;
+  }
+  if (file->WritesBehind()) return true;
+  if (!file->StartWriteBehind(error)) return false;
+  ++writing_behind_;
+  return true;
 }
 
 size_t FileTable::OpenCount() const {
@@ -290,6 +407,7 @@ FHandle FCreateNew(const std::string& path) {
 }
 
 size_t FRead(FHandle handle, void* buffer, size_t count) {
+  Table().WaitForCopies();
   return WithFile(handle, size_t{0},
                   [&](BufferedFile& file, int& error) { return file.Read(buffer, count, error); });
 }
@@ -297,6 +415,12 @@ size_t FRead(FHandle handle, void* buffer, size_t count) {
 size_t FWrite(FHandle handle, const void* data, size_t count) {
   return WithFile(handle, size_t{0},
                   [&](BufferedFile& file, int& error) { return file.Write(data, count, error); });
+}
+
+size_t FWriteAt(FHandle handle, int64_t offset, const void* data, size_t count) {
+  return WithFile(handle, size_t{0}, [&](BufferedFile& file, int& error) {
+    return file.WriteAt(offset, data, count, error);
+  });
 }
 
 uint64_t FCopySpan(FHandle output, FHandle input, int64_t offset, uint64_t count) {
@@ -310,21 +434,35 @@ uint64_t FCopySpan(FHandle output, FHandle input, int64_t offset, uint64_t count
   });
 }
 
+bool FWriteBehind(FHandle handle) {
+  FileTable& table = Table();
+  table.last_error = 0;
+  return table.StartWriteBehind(handle, table.last_error);
+}
+
+bool FWaitBehind(FHandle handle) {
+  return WithFile(handle, false,
+                  [](BufferedFile& file, int& error) { return file.WaitBehind(error); });
+}
+
 std::unique_ptr<FileView> FView(FHandle handle, int64_t offset, size_t size) {
   return WithFile(handle, std::unique_ptr<FileView>(),
                   [&](BufferedFile& file, int& error) { return file.View(offset, size, error); });
 }
 
 int64_t FSeek(FHandle handle, int64_t offset, int origin) {
+  Table().WaitForCopies();
   return WithFile(handle, int64_t{-1},
                   [&](BufferedFile& file, int& error) { return file.Seek(offset, origin, error); });
 }
 
 bool FEof(FHandle handle) {
+  Table().WaitForCopies();
   return WithFile(handle, true, [](BufferedFile& file, int& error) { return file.AtEnd(error); });
 }
 
 bool FClose(FHandle handle) {
+  Table().WaitForCopies();
   bool closed =
       WithFile(handle, false, [](BufferedFile& file, int& error) { return file.Close(error); });
   Table().Remove(handle);

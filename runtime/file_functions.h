@@ -32,11 +32,24 @@ FHandle FCreateNew(const std::string& path);
 size_t FRead(FHandle handle, void* buffer, size_t count);
 // Writes `count` bytes; returns how many were accepted (fewer on a failure).
 size_t FWrite(FHandle handle, const void* data, size_t count);
+// Writes `count` bytes over what the file holds at `offset` (before its position, which stays);
+// returns how many were accepted (fewer on a failure).
+size_t FWriteAt(FHandle handle, int64_t offset, const void* data, size_t count);
 // Copies `count` bytes of `input` from `offset` on to `output` at its position, from file to file
 // where the system can, so the bytes need not pass through the program. The input's position
 // stays. Returns how many were copied: fewer when the input ends first, or on a failure, which
 // FError() then tells: kFileReadFault or kFileWriteFault.
 uint64_t FCopySpan(FHandle output, FHandle input, int64_t offset, uint64_t count);
+// From now until it is closed, the file's writes and span copies are done by a worker, in
+// their order, while the caller goes on; false where the build has no threads (it is then
+// written as before). What is written counts as accepted at once: a failure shows at a later
+// write, copy, FWaitBehind or FClose, and FError() then tells which side failed. A short span
+// copy is a read failure. Reading, moving or closing any file first waits for the worker's
+// copies, which may read from it; views do not wait.
+bool FWriteBehind(FHandle handle);
+// Waits until what the worker was given is done (what is still buffered stays); false when
+// some of it failed.
+bool FWaitBehind(FHandle handle);
 // A read-only view of up to `size` bytes of the file from `offset`, fewer at the file's end; null
 // where the file system has none (then read instead).
 std::unique_ptr<FileView> FView(FHandle handle, int64_t offset, size_t size);

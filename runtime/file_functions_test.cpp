@@ -344,6 +344,48 @@ TEST_P(FileFunctionsTest, SpanCopyGoesAfterWhatWasWrittenAndLeavesTheInputWhereI
             "head" + content.substr(5, kBuffer + 7) + "tail" + content.substr(2 * kBuffer, 3));
 }
 
+// Writes, span copies and writes over earlier bytes come out in their order, whether the file
+// is written as it goes or behind the caller; reading the input between them sees its bytes.
+TEST_P(FileFunctionsTest, WritesCopiesAndWritesOverComeOutInOrder) {
+  std::string content = Pattern(3 * kBuffer, 5);
+  for (bool behind : {false, true}) {
+    SCOPED_TRACE(behind ? "written behind" : "written as it goes");
+    backend_->Put("in", content);
+    FHandle in = FOpen(Path("in"), FO_READ);
+    FHandle out = FCreate(Path("out"));
+    ASSERT_NE(out, F_ERROR);
+    if (behind) FWriteBehind(out);  // false where the build has no threads: the same result
+    std::string big = Pattern(kBuffer + 5, 6);
+    std::string expected;
+    auto write = [&](const std::string& bytes) {
+      EXPECT_EQ(FWrite(out, bytes.data(), bytes.size()), bytes.size());
+      expected += bytes;
+    };
+    auto copy = [&](int64_t offset, uint64_t count) {
+      EXPECT_EQ(FCopySpan(out, in, offset, count), count);
+      expected += content.substr(static_cast<size_t>(offset), count);
+    };
+    auto write_over = [&](size_t offset, const std::string& bytes) {
+      EXPECT_EQ(FWriteAt(out, static_cast<int64_t>(offset), bytes.data(), bytes.size()),
+                bytes.size());
+      expected.replace(offset, bytes.size(), bytes);
+    };
+    write("head");
+    copy(7, 2 * kBuffer);
+    write_over(2, "HEAD");  // over the buffered write and the copy
+    write(big);
+    EXPECT_EQ(ReadString(in, 9), content.substr(0, 9));
+    copy(kBuffer, 100);
+    write_over(expected.size() - 50, "over the last copy");
+    write("tail");
+    EXPECT_EQ(FWriteAt(out, static_cast<int64_t>(expected.size()) - 2, "xyz", 3), 0u);
+    EXPECT_EQ(FError(), kFileWriteFault);  // only over what the file holds
+    EXPECT_TRUE(FClose(out));
+    EXPECT_TRUE(FClose(in));
+    EXPECT_EQ(backend_->Get("out"), expected);
+  }
+}
+
 TEST_P(FileFunctionsTest, SpanCopyStopsAtTheEndOfTheInputWithoutAnError) {
   std::string content = Pattern(5000, 4);
   backend_->Put("in", content);
@@ -461,6 +503,42 @@ TEST_F(FileFaultTest, FailedSpanCopySaysWhichSideFailed) {
     EXPECT_LT(FCopySpan(out, in, 0, 1000), 1000u);
     EXPECT_EQ(FError(), c.error);
     EXPECT_EQ(FClose(out), c.fail_reads);  // a failed write is not forgotten
+    FClose(in);
+  }
+}
+
+// Behind the caller, a failure shows at a later call and at the close, and says which side
+// failed; a copy cut short by the input's end is a read failure, since it was taken as done.
+TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
+  struct Case {
+    const char* name;
+    long fail_write_number;
+    size_t cut_input_to;
+    int error;
+  } cases[] = {
+      {"a write fails", 1, std::string::npos, kFileWriteFault},
+      {"a span copy fails to write", 2, std::string::npos, kFileWriteFault},
+      {"the input is cut before its copy", 0, 1000, kFileReadFault},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessFileSystem files;
+    ScopedRuntime runtime(files, settings_, ui_);
+    files.AddFile("in", Pattern(4 * kBuffer));
+    FHandle in = FOpen("in", FO_READ);
+    FHandle out = FCreate("out");
+    if (!FWriteBehind(out)) GTEST_SKIP() << "this build writes as it goes";
+    files.fail_write_number = c.fail_write_number;
+    if (c.cut_input_to != std::string::npos) files.Truncate("in", c.cut_input_to);
+    std::string block(kBuffer, 'w');
+    EXPECT_EQ(FWrite(out, block.data(), block.size()), block.size());
+    FCopySpan(out, in, 0, 2 * kBuffer);  // taken, or refused if the write failed already
+    EXPECT_FALSE(FWaitBehind(out));
+    EXPECT_EQ(FError(), c.error);
+    EXPECT_EQ(FCopySpan(out, in, 0, 10), 0u);
+    EXPECT_EQ(FError(), c.error);
+    EXPECT_FALSE(FClose(out));
+    EXPECT_EQ(FError(), c.error);
     FClose(in);
   }
 }

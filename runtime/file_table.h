@@ -20,11 +20,17 @@ class FileTable {
   BufferedFile* Get(FHandle handle);
   void Remove(FHandle handle);
   size_t OpenCount() const;
+  // Hands the file's writes to a worker from now on; false where the build has no threads.
+  bool StartWriteBehind(FHandle handle, int& error);
+  // Waits until the workers of all files have no copy left to do: one may be copying from a
+  // file that is about to be read, moved or closed.
+  void WaitForCopies();
 
   int last_error = 0;
 
  private:
   std::vector<std::unique_ptr<BufferedFile>> files_;
+  size_t writing_behind_ = 0;  // files with a worker
 };
 
 }  // namespace qef
