@@ -15,11 +15,19 @@ namespace {
 size_t block_size = kDefaultCopyBlockSize;
 
 // A span shorter than this is written from the window: one more system call would cost more
-// than the bytes it spares the program.
+// than the bytes it spares the program. So are the repaired names of a span when they lie
+// closer together than this on average: one write each would cost more than the span.
 constexpr uint64_t kKernelCopyMin = 16 * 1024;
 // A longer span goes out at the next record, so that progress and Cancel never wait on more
 // than this at once beyond the record under way.
-constexpr int64_t kMaxSpan = 8 << 20;
+constexpr int64_t kMaxSpan = 1 << 20;
+// The system copies spans that start and end at multiples of this wherever it can: the page
+// cache then copies its large pages whole. Spans cut at each repaired name made the copy a
+// third slower; the repaired names are written over the copy instead.
+constexpr int64_t kCopyAlignment = 256 * 1024;
+// Repaired names waiting for their span to be copied: so many go out at once.
+constexpr size_t kMaxPatches = 256;
+constexpr size_t kMaxPatchBytes = 64 * 1024;
 }  // namespace
 
 void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
@@ -44,8 +52,18 @@ RecordCopier::~RecordCopier() = default;
 
 bool RecordCopier::Write(const char* data, size_t size) {
   if (output_ == kNoOutput || FWrite(output_, data, size) == size) return true;
-  write_failed_ = true;
+  NoteOutputFailure();
   return false;
+}
+
+// The output refused a write or a span copy: either side may have failed, since a copy done
+// behind the loop shows its failure at a later call.
+void RecordCopier::NoteOutputFailure() {
+  if (FError() == kFileReadFault) {
+    read_failed_ = true;
+  } else {
+    write_failed_ = true;
+  }
 }
 
 void RecordCopier::Repair(char* data, size_t size) {
@@ -84,17 +102,35 @@ void RecordCopier::ReportFragment(int64_t offset) {
   observer_->Record(record);
 }
 
-bool RecordCopier::FlushSpan(int64_t end) {
-  if (end <= span_start_) return true;
+bool RecordCopier::FlushSpan(int64_t end, bool exact) {
+  if (output_ == kNoOutput) {
+    span_start_ = std::max(span_start_, end);
+    return true;
+  }
+  if (end > span_start_) {
+    auto size = static_cast<uint64_t>(end - span_start_);
+    bool in_window =
+        span_start_ >= window_offset_ && end <= window_offset_ + static_cast<int64_t>(window_size_);
+    if (in_window &&
+        (!viewing_ || size < kKernelCopyMin || patches_.size() * kKernelCopyMin > size)) {
+      return WriteSpan(end);
+    }
+    int64_t stop = exact ? end : end - end % kCopyAlignment;
+    if (stop > span_start_) {
+      // Off the alignment, the span goes in two copies, so the longer one starts on it.
+      int64_t aligned =
+          span_start_ + (kCopyAlignment - span_start_ % kCopyAlignment) % kCopyAlignment;
+      if (aligned > span_start_ && aligned < stop && !CopySpan(aligned)) return false;
+      if (!CopySpan(stop)) return false;
+    }
+  }
+  return WritePatches(span_start_);
+}
+
+bool RecordCopier::CopySpan(int64_t end) {
   auto size = static_cast<uint64_t>(end - span_start_);
   int64_t start = span_start_;
   span_start_ = end;
-  if (output_ == kNoOutput) return true;
-  bool in_window =
-      start >= window_offset_ && end <= window_offset_ + static_cast<int64_t>(window_size_);
-  if (in_window && (!viewing_ || size < kKernelCopyMin)) {
-    return Write(window_ + (start - window_offset_), static_cast<size_t>(size));
-  }
   if (FCopySpan(output_, input_, start, size) == size) return true;
   // A span the file no longer holds was cut off after the file test.
   if (FError() == kFileWriteFault) {
@@ -105,6 +141,43 @@ bool RecordCopier::FlushSpan(int64_t end) {
   return false;
 }
 
+bool RecordCopier::WriteSpan(int64_t end) {
+  int64_t from = span_start_;
+  span_start_ = end;
+  int64_t at = from;  // the next byte of the window to write
+  for (const Patch& patch : patches_) {
+    int64_t start = std::max(patch.offset, from);
+    int64_t stop = std::min(patch.offset + static_cast<int64_t>(patch.size), end);
+    if (start >= stop) continue;
+    if (!Write(window_ + (at - window_offset_), static_cast<size_t>(start - at)) ||
+        !Write(patch_bytes_.data() + patch.at + (start - patch.offset),
+               static_cast<size_t>(stop - start))) {
+      return false;
+    }
+    at = stop;
+  }
+  return Write(window_ + (at - window_offset_), static_cast<size_t>(end - at)) &&
+         WritePatches(from);
+}
+
+bool RecordCopier::WritePatches(int64_t written_with_patches_from) {
+  size_t kept = 0;
+  for (const Patch& patch : patches_) {
+    int64_t end = patch.offset + static_cast<int64_t>(patch.size);
+    if (end > span_start_) {
+      patches_[kept++] = patch;  // its bytes are not all out yet
+    } else if (patch.offset < written_with_patches_from &&
+               FWriteAt(output_, patch.offset, patch_bytes_.data() + patch.at, patch.size) !=
+                   patch.size) {
+      NoteOutputFailure();
+      return false;
+    }
+  }
+  patches_.resize(kept);
+  if (kept == 0) patch_bytes_.clear();
+  return true;
+}
+
 bool RecordCopier::Substitute(int64_t offset, const char* data, size_t size) {
   size_t at = static_cast<size_t>(offset - window_offset_);
   if (std::memcmp(window_ + at, data, size) == 0) return true;
@@ -112,9 +185,12 @@ bool RecordCopier::Substitute(int64_t offset, const char* data, size_t size) {
     std::memcpy(buffer_.data() + at, data, size);  // goes out with the span
     return true;
   }
-  if (!FlushSpan(offset) || !Write(data, size)) return false;
-  span_start_ = offset + static_cast<int64_t>(size);
-  return true;
+  if (output_ == kNoOutput) return true;
+  // Written over the span once the span is out.
+  patches_.push_back(Patch{offset, patch_bytes_.size(), size});
+  patch_bytes_.append(data, size);
+  if (patches_.size() < kMaxPatches && patch_bytes_.size() < kMaxPatchBytes) return true;
+  return FlushSpan(offset + static_cast<int64_t>(size));
 }
 
 // The file test took the size; a file that ends before it was cut while being copied, and a
@@ -145,8 +221,12 @@ bool RecordCopier::DropView() {
 }
 
 bool RecordCopier::EnsureViewed(size_t count) {
-  // A short span goes out from the window while it is still there.
-  if (next_ - span_start_ < static_cast<int64_t>(kKernelCopyMin) && !FlushSpan(next_)) return false;
+  // Repaired names close together go out with their span from the window while it is there.
+  if (!patches_.empty() &&
+      patches_.size() * kKernelCopyMin > static_cast<uint64_t>(next_ - span_start_) &&
+      !FlushSpan(next_)) {
+    return false;
+  }
   if (!DropView()) return false;
   size_t wanted = std::max(block_size, count);
   view_ = FView(input_, next_, wanted);
@@ -197,12 +277,24 @@ bool RecordCopier::EnsureRead(size_t count) {
 }
 
 CopyResult RecordCopier::Run() {
+  // The output is written behind the loop where it can be: the system copies the spans behind
+  // while the loop parses the records ahead, on two processors at once.
+  bool behind = output_ != kNoOutput && FWriteBehind(output_);
+  CopyResult result = CopyRecords();
+  if (behind && !FWaitBehind(output_)) {
+    // What the worker failed at lies before anything the loop found since.
+    return FError() == kFileReadFault ? CopyResult::kReadError : CopyResult::kWriteError;
+  }
+  return result;
+}
+
+CopyResult RecordCopier::CopyRecords() {
   while (!oWin_.lAbort) {
     if (!Ensure(1)) {
       if (Failure() != CopyResult::kDone) return Failure();
       break;
     }
-    if (next_ - span_start_ >= kMaxSpan && !FlushSpan(next_)) return Failure();
+    if (next_ - span_start_ >= kMaxSpan && !FlushSpan(next_, false)) return Failure();
     int64_t offset = next_;
     // The percentage changes a hundred times a file: worked out again only then, not with a
     // division per record.
@@ -269,7 +361,7 @@ CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
         size_t size = std::min(left, block_size);
         piece_.assign(size, ' ');
         if (replace) Repair(piece_.data(), size);
-        if (!Write(piece_.data(), size)) return CopyResult::kWriteError;
+        if (!Write(piece_.data(), size)) return Failure();
         left -= size;
       }
       return CopyResult::kDone;
@@ -344,7 +436,7 @@ CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
     if (EndedEarly(next_)) return CopyResult::kReadError;
   }
   RepairName(large_body_, module);
-  if (!Write(large_body_.data(), length)) return CopyResult::kWriteError;
+  if (!Write(large_body_.data(), length)) return Failure();
   return CopyResult::kDone;
 }
 
@@ -362,7 +454,7 @@ CopyResult RecordCopier::CopyRest() {
     while (!input_ended_) {
       size_t got = FRead(input_, buffer_.data(), buffer_.size());
       if (FError() != 0) return CopyResult::kReadError;
-      if (!Write(buffer_.data(), got)) return CopyResult::kWriteError;
+      if (!Write(buffer_.data(), got)) return Failure();
       next_ += static_cast<int64_t>(got);
       if (got < buffer_.size()) input_ended_ = true;
     }

@@ -19,7 +19,7 @@ enum class CopyResult { kDone, kReadError, kWriteError };
 
 // The size of the copier's window on the input: the blocks it views or reads. Tests make it
 // small, so that records straddle blocks.
-inline constexpr size_t kDefaultCopyBlockSize = 1 << 19;
+inline constexpr size_t kDefaultCopyBlockSize = 2 << 20;
 void SetCopyBlockSize(size_t bytes);
 
 // The output of a copier that reads and tells its observer but writes nothing (a dry run).
@@ -32,9 +32,13 @@ inline constexpr FHandle kNoOutput = F_ERROR;
 // The loop looks at the input through a window of one block: a view of the file where the file
 // system has views, else a buffer it reads into. Only what must be parsed is looked at: record
 // headers and name bodies. Unchanged bytes pile up in a span that goes from input to output at
-// once, from file to file (FCopySpan) when it is long, so most bytes never pass through the
-// program; a repaired name body breaks the span and is written from memory. Reading into the
-// buffer, name bodies are repaired in place and the span is written from the buffer instead.
+// once, from file to file (FCopySpan), so most bytes never pass through the program; where the
+// output can be written behind the loop (FWriteBehind), the system copies the spans on one
+// processor while the loop parses on the other. A repaired name body does not break the span:
+// it is written over the span's copy (FWriteAt) once the span is out, so spans can start and end
+// where the system copies fastest. Names close together go out with a span written from the
+// window instead. Reading into the buffer, name bodies are repaired in place and the span is
+// written from the buffer.
 // Only a module name must lie whole in memory (it is compared with the earlier ones), and an
 // application name when its name is checked or strictly repaired (the rules look at its end);
 // every other body streams, so memory does not grow with the file. A name body longer than the
@@ -51,6 +55,7 @@ class RecordCopier {
   CopyResult Run();
 
  private:
+  CopyResult CopyRecords();
   CopyResult CopyRecord(int64_t offset);
   CopyResult CopyBody(uint32_t length, bool replace);
   CopyResult CopyWholeName(uint32_t length, bool module);
@@ -63,6 +68,7 @@ class RecordCopier {
   void Report(int64_t offset, uint16_t type, uint32_t length, RecordShape shape, uint64_t size);
   void ReportFragment(int64_t offset);
   bool Write(const char* data, size_t size);
+  void NoteOutputFailure();
 
   // The bytes of the window from the next input byte on, and where they are.
   size_t Available() const {
@@ -81,8 +87,16 @@ class RecordCopier {
   // The output takes `size` bytes of `data` in place of the input's at `offset`, which lie in
   // the window.
   bool Substitute(int64_t offset, const char* data, size_t size);
-  // Writes out the unchanged input before `end`.
-  bool FlushSpan(int64_t end);
+  // Writes out the input before `end`, with the repaired names over it. Not `exact`: the span
+  // may stop short, at an alignment boundary, and the rest waits for the next.
+  bool FlushSpan(int64_t end, bool exact = true);
+  // The span up to `end`: copied from file to file, or written from the window with the
+  // repaired names in it.
+  bool CopySpan(int64_t end);
+  bool WriteSpan(int64_t end);
+  // Writes the repaired names whose bytes are out, but those that went out with their span
+  // from `written_with_patches_from` on.
+  bool WritePatches(int64_t written_with_patches_from);
   // Marks a read failure when the input ended at `end`, before the size the file test found.
   bool EndedEarly(int64_t end);
   // What went wrong, kDone when nothing did.
@@ -114,6 +128,16 @@ class RecordCopier {
   std::string piece_;       // a piece of a name body, repaired
   std::string whole_name_;  // a name held whole, kept so its memory serves the next one
   std::string large_body_;  // a name too long for the window
+
+  // A repaired name body that differs from the input, waiting for its span: its offset in
+  // the input (and the output), and its bytes in patch_bytes_.
+  struct Patch {
+    int64_t offset;
+    size_t at;
+    size_t size;
+  };
+  std::vector<Patch> patches_;
+  std::string patch_bytes_;
 
   // What the observer is told about the record under way.
   uint32_t missing_ = 0;    // body bytes taken as spaces
