@@ -445,6 +445,7 @@ void ExpectFailedCleanly(HeadlessFileSystem& fs, ScopedRuntime& runtime, Headles
 // that can fail; reading it, the copy is written in blocks.
 TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
   std::string input = SeveralBlocks();
+  SetCopyBlockSize(256 * 1024);  // read in several blocks, so written in several pieces
   for (bool views : {true, false}) {
     SCOPED_TRACE(views ? "viewed" : "read");
     HeadlessFileSystem clean;
@@ -477,6 +478,7 @@ TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
     std::printf("[ faults   ] %ld write failures injected (%s), each survived\n", total_writes,
                 views ? "viewed" : "read");
   }
+  SetCopyBlockSize(kDefaultCopyBlockSize);
 }
 
 TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {

@@ -18,16 +18,18 @@ size_t block_size = kDefaultCopyBlockSize;
 // than the bytes it spares the program. So are the repaired names of a span when they lie
 // closer together than this on average: one write each would cost more than the span.
 constexpr uint64_t kKernelCopyMin = 16 * 1024;
-// A longer span goes out at the next record, so that progress and Cancel never wait on more
-// than this at once beyond the record under way.
-constexpr int64_t kMaxSpan = 1 << 20;
-// The system copies spans that start and end at multiples of this wherever it can: the page
-// cache then copies its large pages whole. Spans cut at each repaired name made the copy a
-// third slower; the repaired names are written over the copy instead.
-constexpr int64_t kCopyAlignment = 256 * 1024;
 // Repaired names waiting for their span to be copied: so many go out at once.
 constexpr size_t kMaxPatches = 256;
 constexpr size_t kMaxPatchBytes = 64 * 1024;
+
+// Both follow the block, so that tests with small blocks take every path.
+// A longer span goes out at the next record (1 MiB), so that progress and Cancel never wait on
+// more than this at once beyond the record under way, and the copy starts early.
+int64_t MaxSpan() { return static_cast<int64_t>(block_size / 2); }
+// The system copies spans that start and end at multiples of this (256 KiB) wherever it can:
+// the page cache then copies its large pages whole. Spans cut at each repaired name made the
+// copy a third slower; the repaired names are written over the copy instead.
+int64_t CopyAlignment() { return std::max<int64_t>(static_cast<int64_t>(block_size / 8), 1); }
 }  // namespace
 
 void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
@@ -115,11 +117,11 @@ bool RecordCopier::FlushSpan(int64_t end, bool exact) {
         (!viewing_ || size < kKernelCopyMin || patches_.size() * kKernelCopyMin > size)) {
       return WriteSpan(end);
     }
-    int64_t stop = exact ? end : end - end % kCopyAlignment;
+    int64_t alignment = CopyAlignment();
+    int64_t stop = exact ? end : end - end % alignment;
     if (stop > span_start_) {
       // Off the alignment, the span goes in two copies, so the longer one starts on it.
-      int64_t aligned =
-          span_start_ + (kCopyAlignment - span_start_ % kCopyAlignment) % kCopyAlignment;
+      int64_t aligned = span_start_ + (alignment - span_start_ % alignment) % alignment;
       if (aligned > span_start_ && aligned < stop && !CopySpan(aligned)) return false;
       if (!CopySpan(stop)) return false;
     }
@@ -128,6 +130,13 @@ bool RecordCopier::FlushSpan(int64_t end, bool exact) {
 }
 
 bool RecordCopier::CopySpan(int64_t end) {
+  // From the first span the system copies, the output is written behind the loop where it can
+  // be: the system copies the spans while the loop parses the records ahead, on two processors
+  // at once. A file written all from memory gains nothing from it.
+  if (!behind_tried_) {
+    behind_tried_ = true;
+    writing_behind_ = FWriteBehind(output_);
+  }
   auto size = static_cast<uint64_t>(end - span_start_);
   int64_t start = span_start_;
   span_start_ = end;
@@ -161,6 +170,7 @@ bool RecordCopier::WriteSpan(int64_t end) {
 }
 
 bool RecordCopier::WritePatches(int64_t written_with_patches_from) {
+  if (patches_.empty()) return true;
   size_t kept = 0;
   for (const Patch& patch : patches_) {
     int64_t end = patch.offset + static_cast<int64_t>(patch.size);
@@ -186,7 +196,18 @@ bool RecordCopier::Substitute(int64_t offset, const char* data, size_t size) {
     return true;
   }
   if (output_ == kNoOutput) return true;
-  // Written over the span once the span is out.
+  // After a short span, names close together: the span goes out from the window, then the name.
+  if (patches_.empty() && offset - span_start_ < static_cast<int64_t>(kKernelCopyMin) &&
+      span_start_ >= window_offset_) {
+    if (!Write(window_ + (span_start_ - window_offset_),
+               static_cast<size_t>(offset - span_start_)) ||
+        !Write(data, size)) {
+      return false;
+    }
+    span_start_ = offset + static_cast<int64_t>(size);
+    return true;
+  }
+  // Else it is written over the span once the span is out.
   patches_.push_back(Patch{offset, patch_bytes_.size(), size});
   patch_bytes_.append(data, size);
   if (patches_.size() < kMaxPatches && patch_bytes_.size() < kMaxPatchBytes) return true;
@@ -277,11 +298,8 @@ bool RecordCopier::EnsureRead(size_t count) {
 }
 
 CopyResult RecordCopier::Run() {
-  // The output is written behind the loop where it can be: the system copies the spans behind
-  // while the loop parses the records ahead, on two processors at once.
-  bool behind = output_ != kNoOutput && FWriteBehind(output_);
   CopyResult result = CopyRecords();
-  if (behind && !FWaitBehind(output_)) {
+  if (writing_behind_ && !FWaitBehind(output_)) {
     // What the worker failed at lies before anything the loop found since.
     return FError() == kFileReadFault ? CopyResult::kReadError : CopyResult::kWriteError;
   }
@@ -294,7 +312,7 @@ CopyResult RecordCopier::CopyRecords() {
       if (Failure() != CopyResult::kDone) return Failure();
       break;
     }
-    if (next_ - span_start_ >= kMaxSpan && !FlushSpan(next_, false)) return Failure();
+    if (next_ - span_start_ >= MaxSpan() && !FlushSpan(next_, false)) return Failure();
     int64_t offset = next_;
     // The percentage changes a hundred times a file: worked out again only then, not with a
     // division per record.

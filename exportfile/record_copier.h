@@ -123,6 +123,8 @@ class RecordCopier {
   int64_t percent_ = 0;     // of the input before next_, for the progress bar
   int64_t next_percent_at_ = 0;  // the first offset with a higher percentage
   bool input_ended_ = false;
+  bool behind_tried_ = false;    // the output was offered to be written behind the loop
+  bool writing_behind_ = false;  // and it is
   bool read_failed_ = false;
   bool write_failed_ = false;
   std::string piece_;       // a piece of a name body, repaired
