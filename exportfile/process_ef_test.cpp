@@ -541,6 +541,23 @@ TEST_F(ProcessEFTest, UnchangedRecordsGoFromFileToFileInFewSpans) {
   EXPECT_LE(fs_.largest_view, kDefaultCopyBlockSize);
 }
 
+// Repaired names that wait for their span pile up: many in a row after a long span, and on both
+// sides of the point where a long span goes out, still land each in its place.
+TEST_F(ProcessEFTest, ManyRepairedNamesWaitingForTheirSpanLandInPlace) {
+  std::string records = Record(0x41, std::string(40000, 'o'));
+  for (int i = 0; i < 600; ++i)
+    records += Record(AEF_REC_MODNAME, ModuleBody("M:" + std::to_string(i)));
+  records += Record(0x41, std::string(3 << 20, 'p'));  // longer than a span goes at once
+  records += Record(AEF_REC_MODNAME, ModuleBody("Last:"));
+  std::string input = ExportFile(records);
+  std::string expected = input;
+  std::replace(expected.begin(), expected.end(), ':', '-');
+  fs_.AddFile("in.AEF", input);
+  ASSERT_EQ(Run({"in.AEF"}), 1u);
+  EXPECT_EQ(fs_.Content("in.fix"), expected);
+  EXPECT_GT(fs_.span_copies, 1);
+}
+
 TEST_F(ProcessEFTest, InputCutOrRemovedBetweenTheTestAndTheCopy) {
   std::string input = SeveralBlocks();
   std::string long_module =
