@@ -48,6 +48,8 @@ RecordCopier::RecordCopier(FHandle input, FHandle output, int64_t input_size,
       check_names_(observer != nullptr && observer->ChecksNames()) {
   // Where the copier starts, the run-time's read-ahead of the file test leaves off.
   next_ = span_start_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
+  // Repaired names are written over the output where their input bytes went.
+  if (output_ != kNoOutput) output_shift_ = std::max<int64_t>(FSeek(output_, 0, 1), 0) - next_;
 }
 
 RecordCopier::~RecordCopier() = default;
@@ -177,8 +179,8 @@ bool RecordCopier::WritePatches(int64_t written_with_patches_from) {
     if (end > span_start_) {
       patches_[kept++] = patch;  // its bytes are not all out yet
     } else if (patch.offset < written_with_patches_from &&
-               FWriteAt(output_, patch.offset, patch_bytes_.data() + patch.at, patch.size) !=
-                   patch.size) {
+               FWriteAt(output_, patch.offset + output_shift_, patch_bytes_.data() + patch.at,
+                        patch.size) != patch.size) {
       NoteOutputFailure();
       return false;
     }

@@ -118,9 +118,10 @@ class RecordCopier {
   const char* window_ = nullptr;
   int64_t window_offset_ = 0;  // the input offset of window_[0]
   size_t window_size_ = 0;
-  int64_t next_ = 0;        // the input offset of the next byte to take
-  int64_t span_start_ = 0;  // the first input byte not yet in the output; unchanged up to next_
-  int64_t percent_ = 0;     // of the input before next_, for the progress bar
+  int64_t next_ = 0;          // the input offset of the next byte to take
+  int64_t output_shift_ = 0;  // the output's offset of an input byte, less the input's
+  int64_t span_start_ = 0;    // the first input byte not yet in the output; unchanged up to next_
+  int64_t percent_ = 0;       // of the input before next_, for the progress bar
   int64_t next_percent_at_ = 0;  // the first offset with a higher percentage
   bool input_ended_ = false;
   bool behind_tried_ = false;    // the output was offered to be written behind the loop
