@@ -213,6 +213,24 @@ TEST_F(ProcessEFTest, CancelAtTheFirstRecordWritesNothing) {
   EXPECT_FALSE(AnyTemporaryLeft());
 }
 
+// Cancel while spans are being copied behind the loop: the loop stops at the next record, the
+// copy under way is discarded, and nothing is left open.
+TEST_F(ProcessEFTest, CancelWhileTheOutputIsWrittenBehindDiscardsTheCopy) {
+  std::string records;
+  for (int i = 0; i < 80; ++i) records += Record(0x41, std::string(100000, 'a' + i % 26));
+  records += Record(AEF_REC_APPNAME, "a:b");
+  fs_.AddFile("big.AEF", ExportFile(records));
+  fs_.AddFile("big.fix", "earlier copy");
+  ui_.ScheduleEvent(60, CommandEvent(kCancelButtonId));  // past several spans of 1 MiB
+  EXPECT_EQ(Run({"big.AEF"}), 0u);
+  EXPECT_EQ(ui_.exec_calls, 60);
+  EXPECT_GT(fs_.span_copies, 1);
+  EXPECT_EQ(fs_.Content("big.fix"), "earlier copy");
+  EXPECT_FALSE(AnyTemporaryLeft());
+  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_EQ(runtime_.runtime().file_table().OpenCount(), 0u);
+}
+
 TEST_F(ProcessEFTest, OutputNameFollowsTheLastDotOfTheFileName) {
   struct Case {
     const char* path;
