@@ -360,19 +360,14 @@ ChildReport Repair(const std::string& input, UiKind kind) {
   return report;
 }
 
-// What cp does: the kernel copies from file to file.
-ChildReport KernelCopy(const std::string& input, const std::string& output) {
+// Times `copy(in, out)` from opening the two files to closing them; it returns false on a failure.
+template <typename Copy>
+ChildReport TimedCopy(const std::string& input, const std::string& output, Copy copy) {
   auto start = std::chrono::steady_clock::now();
   int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
   int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (in < 0 || out < 0) return {};
-  bool ok = true;
-  for (;;) {
-    ssize_t put = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-    if (put < 0 && errno == EINTR) continue;
-    ok = put >= 0;
-    if (put <= 0) break;
-  }
+  bool ok = copy(in, out);
   ::close(in);
   ok = ::close(out) == 0 && ok;
   ChildReport report;
@@ -381,27 +376,26 @@ ChildReport KernelCopy(const std::string& input, const std::string& output) {
   return report;
 }
 
-ChildReport PlainCopy(const std::string& input, const std::string& output) {
-  auto start = std::chrono::steady_clock::now();
-  int in = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-  int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (in < 0 || out < 0) return {};
-  std::vector<char> block(kCopyBlockSize);
-  bool ok = true;
-  while (ok) {
-    ssize_t got = ::read(in, block.data(), block.size());
-    if (got <= 0) {
-      ok = got == 0;
-      break;
+// What cp does: the kernel copies from file to file.
+ChildReport KernelCopy(const std::string& input, const std::string& output) {
+  return TimedCopy(input, output, [](int in, int out) {
+    for (;;) {
+      ssize_t put = ::copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return put == 0;
     }
-    ok = ::write(out, block.data(), static_cast<size_t>(got)) == got;
-  }
-  ::close(in);
-  ok = ::close(out) == 0 && ok;
-  ChildReport report;
-  report.seconds = Seconds(start);
-  report.completed = ok ? 1 : 0;
-  return report;
+  });
+}
+
+ChildReport PlainCopy(const std::string& input, const std::string& output) {
+  return TimedCopy(input, output, [](int in, int out) {
+    std::vector<char> block(kCopyBlockSize);
+    for (;;) {
+      ssize_t got = ::read(in, block.data(), block.size());
+      if (got <= 0) return got == 0;
+      if (::write(out, block.data(), static_cast<size_t>(got)) != got) return false;
+    }
+  });
 }
 
 int64_t FileSize(const std::string& path) {

@@ -23,7 +23,17 @@ using testing::ModuleBody;
 using testing::Record;
 using testing::RecordWithLength;
 
-class EfxCheckTest : public EfxCommandTest {};
+class EfxCheckTest : public EfxCommandTest {
+ protected:
+  // A fresh file system holding the generated file as App.AEF, under its settings.
+  void UseGenerated(const testing::GeneratedCase& generated) {
+    settings_ = HeadlessSettings();
+    if (generated.settings.bad) settings_.Set(kSettingsKey, "Bad", *generated.settings.bad);
+    if (generated.settings.good) settings_.Set(kSettingsKey, "Good", *generated.settings.good);
+    fs_ = HeadlessFileSystem();
+    fs_.AddFile("App.AEF", generated.file);
+  }
+};
 
 // What the repaired copy differs in from its input, found by comparing the two files alone:
 // the offsets of the name records whose bodies differ (a body cut short counts as filled with
@@ -97,11 +107,7 @@ TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
     for (uint32_t seed = 1; seed <= sweep.seeds; ++seed) {
       SCOPED_TRACE("block " + std::to_string(sweep.block) + " seed " + std::to_string(seed));
       const testing::GeneratedCase generated = testing::GenerateCase(seed);
-      settings_ = HeadlessSettings();
-      if (generated.settings.bad) settings_.Set(kSettingsKey, "Bad", *generated.settings.bad);
-      if (generated.settings.good) settings_.Set(kSettingsKey, "Good", *generated.settings.good);
-      fs_ = HeadlessFileSystem();
-      fs_.AddFile("App.AEF", generated.file);
+      UseGenerated(generated);
 
       EfxResult check = Run({"check", "--json", "App.AEF"});
       ASSERT_TRUE(fs_.created.empty());
@@ -142,11 +148,7 @@ TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
   for (uint32_t seed = 1; seed <= 800; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     const testing::GeneratedCase generated = testing::GenerateCase(seed);
-    settings_ = HeadlessSettings();
-    if (generated.settings.bad) settings_.Set(kSettingsKey, "Bad", *generated.settings.bad);
-    if (generated.settings.good) settings_.Set(kSettingsKey, "Good", *generated.settings.good);
-    fs_ = HeadlessFileSystem();
-    fs_.AddFile("App.AEF", generated.file);
+    UseGenerated(generated);
 
     const json plain = json::parse(Run({"check", "--json", "App.AEF"}).out)["files"][0];
     EfxResult check = Run({"check", "--strict-names", "--json", "App.AEF"});

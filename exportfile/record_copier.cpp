@@ -115,8 +115,7 @@ bool RecordCopier::FlushSpan(int64_t end, bool exact) {
     auto size = static_cast<uint64_t>(end - span_start_);
     bool in_window =
         span_start_ >= window_offset_ && end <= window_offset_ + static_cast<int64_t>(window_size_);
-    if (in_window &&
-        (!viewing_ || size < kKernelCopyMin || patches_.size() * kKernelCopyMin > size)) {
+    if (in_window && (!viewing_ || size < kKernelCopyMin || PatchesDense(size))) {
       return WriteSpan(end);
     }
     int64_t alignment = CopyAlignment();
@@ -150,6 +149,10 @@ bool RecordCopier::CopySpan(int64_t end) {
     read_failed_ = true;
   }
   return false;
+}
+
+bool RecordCopier::PatchesDense(uint64_t span) const {
+  return !patches_.empty() && patches_.size() * kKernelCopyMin > span;
 }
 
 bool RecordCopier::WriteSpan(int64_t end) {
@@ -245,11 +248,7 @@ bool RecordCopier::DropView() {
 
 bool RecordCopier::EnsureViewed(size_t count) {
   // Repaired names close together go out with their span from the window while it is there.
-  if (!patches_.empty() &&
-      patches_.size() * kKernelCopyMin > static_cast<uint64_t>(next_ - span_start_) &&
-      !FlushSpan(next_)) {
-    return false;
-  }
+  if (PatchesDense(static_cast<uint64_t>(next_ - span_start_)) && !FlushSpan(next_)) return false;
   if (!DropView()) return false;
   size_t wanted = std::max(block_size, count);
   view_ = FView(input_, next_, wanted);

@@ -94,6 +94,9 @@ class RecordCopier {
   // repaired names in it.
   bool CopySpan(int64_t end);
   bool WriteSpan(int64_t end);
+  // The repaired names waiting in a span this long lie closer together than a write each is
+  // worth: they go out with the span from the window.
+  bool PatchesDense(uint64_t span) const;
   // Writes the repaired names whose bytes are out, but those that went out with their span
   // from `written_with_patches_from` on.
   bool WritePatches(int64_t written_with_patches_from);

@@ -1,6 +1,7 @@
 #pragma once
 
-// Whole-file reading and writing for the build's host programs.
+// Whole-file reading and writing, for the build's host programs and for tests that set up
+// real files.
 
 #include <fstream>
 #include <iterator>

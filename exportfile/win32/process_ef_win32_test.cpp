@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 
@@ -18,6 +16,7 @@
 #include "platform/win32/win32_file_system.h"
 #include "progress/win_progress.h"
 #include "runtime/runtime.h"
+#include "tools/tool_files.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
@@ -111,12 +110,6 @@ RunResult Repair(const std::string& path) {
 // An input whose repaired copy differs from it.
 const std::string kInput = HeaderRecord() + Record(AEF_REC_APPNAME, "a:b") + Record(0x41, "zz");
 
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 bool AnyTemporaryIn(const std::string& folder) {
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA((folder + "\\*.partial*").c_str(), &found);
@@ -141,36 +134,32 @@ class ProcessEFWin32Test : public ::testing::Test {
     EXPECT_FALSE(AnyTemporaryIn(folder_.path()));
   }
 
+  // Repairs in.AEF while a second program holds `name` open with the sharing `mode` gives.
+  RunResult RepairWhileHeld(const std::string& name, const char* mode) {
+    HeldFile held(folder_.Path(name), mode);
+    EXPECT_EQ(held.word(), "held");
+    if (held.word() != "held") return {};
+    return Repair(folder_.Path("in.AEF"));
+  }
+
   Win32TestFolder folder_;
 };
 
 TEST_F(ProcessEFWin32Test, InputHeldWithoutReadSharingCannotBeRead) {
-  RunResult result;
-  {
-    HeldFile held(folder_.Path("in.AEF"), "wd");
-    ASSERT_EQ(held.word(), "held");
-    result = Repair(folder_.Path("in.AEF"));
-  }
+  RunResult result = RepairWhileHeld("in.AEF", "wd");
+  if (HasFailure()) return;
   ExpectNothingLost(result, "Error reading " + folder_.Path("in.AEF"));
 }
 
 TEST_F(ProcessEFWin32Test, EarlierCopyHeldWithoutDeleteSharingIsNotReplaced) {
-  RunResult result;
-  {
-    HeldFile held(folder_.Path("in.fix"), "rw");
-    ASSERT_EQ(held.word(), "held");
-    result = Repair(folder_.Path("in.AEF"));
-  }
+  RunResult result = RepairWhileHeld("in.fix", "rw");
+  if (HasFailure()) return;
   ExpectNothingLost(result, "Could not create " + folder_.Path("in.fix"));
 }
 
 TEST_F(ProcessEFWin32Test, AnInputHeldWithReadSharingIsRepaired) {
-  RunResult result;
-  {
-    HeldFile held(folder_.Path("in.AEF"), "rw");
-    ASSERT_EQ(held.word(), "held");
-    result = Repair(folder_.Path("in.AEF"));
-  }
+  RunResult result = RepairWhileHeld("in.AEF", "rw");
+  if (HasFailure()) return;
   EXPECT_EQ(result.completed, 1u);
   EXPECT_EQ(result.box, "");
   EXPECT_EQ(folder_.Get("in.AEF"), kInput);
@@ -195,13 +184,13 @@ TEST(ProcessEFWin32LockedFolderTest, OutputFolderNotWritable) {
     DeleteFileA(probe.c_str());
     GTEST_SKIP() << "the folder could not be locked on this machine";
   }
-  const std::optional<std::string> input = ReadWhole(folder + "\\in.AEF");
+  const std::optional<std::string> input = ReadWholeFile(folder + "\\in.AEF");
   ASSERT_TRUE(input.has_value());
   RunResult result = Repair(folder + "\\in.AEF");
   EXPECT_EQ(result.completed, 0u);
   EXPECT_EQ(result.box, "Could not create " + folder + "\\in.fix");
-  EXPECT_EQ(ReadWhole(folder + "\\in.AEF"), input);
-  EXPECT_EQ(ReadWhole(folder + "\\in.fix"), "earlier copy");
+  EXPECT_EQ(ReadWholeFile(folder + "\\in.AEF"), input);
+  EXPECT_EQ(ReadWholeFile(folder + "\\in.fix"), "earlier copy");
   EXPECT_FALSE(AnyTemporaryIn(folder));
 }
 

@@ -3,10 +3,10 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
+
+#include "tools/tool_files.h"
 
 namespace qef {
 
@@ -29,12 +29,10 @@ class PosixTestFolder {
   std::string Path(const std::string& name) const { return path_ + "/" + name; }
 
   void Put(const std::string& name, const std::string& content) const {
-    std::ofstream(Path(name), std::ios::binary | std::ios::trunc) << content;
+    WriteWholeFile(Path(name), content);
   }
   std::optional<std::string> Get(const std::string& name) const {
-    std::ifstream file(Path(name), std::ios::binary);
-    if (!file) return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return ReadWholeFile(Path(name));
   }
 
  private:
