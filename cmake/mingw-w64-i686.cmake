@@ -1,20 +1,6 @@
-# Cross-compiles the 32-bit Windows programs with MinGW-w64; tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-compiles the 32-bit Windows programs, the main release, with MinGW-w64; tests run under
+# Wine's 32-bit loader, on machines that can run 32-bit code.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(qef_mingw i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${qef_mingw}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${qef_mingw}-g++-posix)
-set(CMAKE_RC_COMPILER ${qef_mingw}-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${qef_mingw})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# One self-contained .exe each: no MinGW run-time DLLs to ship.
-# No link time in the PE header, so that the same sources give the same bytes.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -Wl,--no-insert-timestamp")
-
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(qef_wine wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)

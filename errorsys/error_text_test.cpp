@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "errorsys/error_test_fixture.h"
 #include "runtime/error_block.h"
 #include "runtime/file_text.h"
@@ -118,6 +120,16 @@ TEST(ValueToHexTest, WritesEightDigitsOrTheDigitsOfAWholeFloat) {
       {Usual::Float(3221225477.0), "C0000005"},
   };
   for (const HexCase& c : cases) EXPECT_EQ(ValueToHex(c.value), c.expected) << c.expected;
+}
+
+// An address keeps every digit: eight below 4 GiB, as the 32-bit build writes them all, and sixteen
+// above, where a 64-bit program is loaded.
+TEST(ValueToHexTest, WritesAPointerWhole) {
+  EXPECT_EQ(ValueToHex(Usual::Ptr(reinterpret_cast<void*>(uintptr_t{0x0040A1B2}))), "0040A1B2");
+  if constexpr (sizeof(uintptr_t) > 4) {
+    const uintptr_t high = uintptr_t{0x1} << 16 << 16 | 0x4000ABCDu;
+    EXPECT_EQ(ValueToHex(Usual::Ptr(reinterpret_cast<void*>(high))), "000000014000ABCD");
+  }
 }
 
 class ErrorLogTest : public ErrorSystemTest {

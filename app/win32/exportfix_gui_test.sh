@@ -3,7 +3,9 @@
 # chosen in the real open dialog, and a run cancelled with Escape during a large file. Reads
 # what the program showed from its box trace (QEF_UI_TRACE) and keeps screenshots.
 # Usage: exportfix_gui_test.sh EXPORTFIX_EXE MAKE_SAMPLES SCREENSHOT_DIR
+# QEF_WINE names the Wine loader for the program's build (default: wine).
 set -euo pipefail
+wine=${QEF_WINE:-wine}
 exe=$(realpath "$1")
 make_samples=$(realpath "$2")
 shots=$(realpath -m "$3")
@@ -124,7 +126,7 @@ press() {
 # Starts the program in the work folder with the given arguments.
 start() {
   rm -f "$trace"
-  (cd "$work" && QEF_UI_TRACE="$trace" wine "$exe" "$@" >/dev/null 2>&1; echo "exit $?" >> "$trace") &
+  (cd "$work" && QEF_UI_TRACE="$trace" "$wine" "$exe" "$@" >/dev/null 2>&1; echo "exit $?" >> "$trace") &
 }
 
 # First run: two files, repaired in the dialog's order.
