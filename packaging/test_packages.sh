@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Tests the packages that scripts/package wrote: the Debian package passes lintian without errors
-# and its programs, unpacked into a temporary root, repair the bundled samples; the tarball holds
-# the same install tree; the Windows zip's efx.exe repairs the samples under Wine to the same
-# bytes as the Linux efx, and its programs carry no link time.
+# Tests the packages that scripts/package wrote: SHA256SUMS matches them; the Debian package passes
+# lintian without errors and its programs, unpacked into a temporary root, repair the bundled
+# samples; the tarball holds the same install tree; each Windows zip's efx.exe repairs the samples
+# under Wine to the same bytes as the Linux efx, and its programs carry no link time. The 64-bit
+# zip runs under Wine's 64-bit loader everywhere; the 32-bit one where the machine runs 32-bit code
+# (scripts/can-run-32bit).
 # Usage: packaging/test_packages.sh DIST
 set -euo pipefail
 dist=$(realpath "$1")
 repo=$(realpath "$(dirname "$0")/..")
-export WINEPREFIX=${WINEPREFIX:-$repo/build/wineprefix} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -22,7 +24,8 @@ only() {  # exactly one file matches
 }
 deb=$(only "$dist"/quillon-exportfix_*_amd64.deb)
 tarball=$(only "$dist"/quillon-exportfix-*-linux-x86_64.tar.gz)
-zip=$(only "$dist"/quillon-exportfix-*-win32.zip)
+zip32=$(only "$dist"/quillon-exportfix-*-win32.zip)
+zip64=$(only "$dist"/quillon-exportfix-*-win64.zip)
 # Settings of the user running the tests must not change the repairs.
 export EXPORTFIX_SETTINGS=$work/no-settings.ini
 
@@ -38,6 +41,11 @@ repair_samples() {
   [ $status -eq 0 ] || fail "$label: efx fix ended with $status: $output"
   [ "$output" = "3 .FIX files were successfully written." ] || fail "$label: efx fix said: $output"
 }
+
+echo "== SHA256SUMS"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the packages"
+[ "$(cut -d' ' -f3 "$dist/SHA256SUMS" | sort)" = "$(cd "$dist" && ls | grep -v '^SHA256SUMS$' | sort)" ] ||
+  fail "SHA256SUMS does not list every package"
 
 echo "== lintian $(basename "$deb")"
 # Tags of every level are shown; only errors fail.
@@ -95,11 +103,16 @@ diff <(cd "$root/usr" && find . -type f | grep -v -e /copyright -e /changelog.gz
 [ -f "$tree/share/doc/quillon-exportfix/LICENSE" ] || fail "the tarball lacks the LICENSE"
 cmp -s "$tree/bin/efx" "$efx" || fail "the tarball's efx differs from the Debian package's"
 
-echo "== the Windows zip under Wine"
-mkdir -p "$work/zip"
-unzip -q "$zip" -d "$work/zip"
-top=$(echo "$work"/zip/*)
-diff <(cd "$top" && find . -type f | sort) - <<'LIST' || fail "the zip holds other files than expected"
+# test_zip ZIP BITS FORMAT LOADER PREFIX: one Windows zip, its efx.exe run under LOADER in the Wine
+# prefix PREFIX.
+test_zip() {
+  local zip=$1 bits=$2 format=$3 loader=$4
+  echo "== the $bits-bit Windows zip under Wine"
+  mkdir -p "$work/zip$bits"
+  unzip -q "$zip" -d "$work/zip$bits"
+  local top
+  top=$(echo "$work/zip$bits"/*)
+  diff <(cd "$top" && find . -type f | sort) - <<'LIST' || fail "the $bits-bit zip holds other files than expected"
 ./LICENSE
 ./README.md
 ./efx.exe
@@ -109,15 +122,26 @@ diff <(cd "$top" && find . -type f | sort) - <<'LIST' || fail "the zip holds oth
 ./samples/Invoice Manager.AEF
 ./samples/README.md
 LIST
-for program in efx exportfix; do
-  # The PE header's time stamp is zero when the linker was told to leave it out.
-  header=$(objdump -p "$top/$program.exe")
-  grep -q '^Time/Date.*1970' <<<"$header" || fail "$program.exe carries a link time"
-done
-repair_samples "zip efx.exe" "$top/samples" "$work/zip-efx" wine "$top/efx.exe"
-for copy in "Invoice Manager.fix" Clean.fix Helpers.fix; do
-  cmp -s "$work/zip-efx/$copy" "$work/deb-efx/$copy" || fail "zip efx.exe: $copy differs from the Linux efx's"
-done
+  local program header
+  for program in efx exportfix; do
+    header=$(objdump -p "$top/$program.exe")
+    grep -q "file format $format\$" <<<"$header" || fail "$bits-bit $program.exe is not $format"
+    # The PE header's time stamp is zero when the linker was told to leave it out.
+    grep -q '^Time/Date.*1970' <<<"$header" || fail "$bits-bit $program.exe carries a link time"
+  done
+  local -x WINEPREFIX=$5
+  repair_samples "zip$bits efx.exe" "$top/samples" "$work/zip$bits-efx" "$loader" "$top/efx.exe"
+  for copy in "Invoice Manager.fix" Clean.fix Helpers.fix; do
+    cmp -s "$work/zip$bits-efx/$copy" "$work/deb-efx/$copy" ||
+      fail "zip$bits efx.exe: $copy differs from the Linux efx's"
+  done
+}
+test_zip "$zip64" 64 pei-x86-64 /usr/lib/wine/wine64 "${WINEPREFIX64:-$repo/build/wineprefix64}"
+if answer=$("$repo/scripts/can-run-32bit"); then
+  test_zip "$zip32" 32 pei-i386 wine "${WINEPREFIX32:-$repo/build/wineprefix}"
+else
+  echo "NOTE: the 32-bit zip's efx.exe could not run on this machine: ${answer#no: }."
+fi
 
 if [ $failures -ne 0 ]; then
   echo "$failures package checks failed"
