@@ -147,4 +147,4 @@ if [ $failures -ne 0 ]; then
   echo "$failures package checks failed"
   exit 1
 fi
-echo "packages: lintian without errors; the programs of the .deb, the tarball and the zip work"
+echo "packages: lintian without errors; the programs of the .deb, the tarball and the zips work"
