@@ -304,9 +304,9 @@ std::vector<Example> Examples() {
       // The strict repair compares module names as another reader sees them.
       {"strict: bytes after the zero byte play no part",
        {},
-       Record(0x0020, std::string("Report/Print\0\x01\0\0\0", 18)) +
+       Record(0x0020, std::string("Report/Print\0\x01\0\0\0", 17)) +
            Record(0x0020, std::string("Report:Print\0\0\0\0\0", 17)),
-       Record(0x0020, std::string("Report-Print\0\x01\0\0\0", 18)) +
+       Record(0x0020, std::string("Report-Print\0\x01\0\0\0", 17)) +
            Record(0x0020, std::string("Report-Prin1\0\0\0\0\0", 17)),
        true},
       {"strict: accented letters fold",

@@ -61,25 +61,32 @@ void ReplaceCharacters(std::string& body, const std::string& bad, const std::str
   }
 }
 
-// Tries the counters 1 to 99 over the end of the name (the bytes before the first zero byte)
-// until the whole body equals no earlier module body.
-void MakeModuleNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+// Tries the counters 1 to 99 over the last bytes of a name that ends at `end` until `same` finds
+// no earlier body equal to it. A name that ends at 0 is left alone.
+void CountUntilDistinct(std::string& body, size_t end,
+                        const std::vector<std::string>& earlier_bodies,
+                        bool (*same)(const std::string&, const std::string&)) {
+  if (end == 0) return;
   for (int counter = 1;; ++counter) {
-    const bool taken = std::any_of(
-        earlier_bodies.begin(), earlier_bodies.end(),
-        [&body](const std::string& earlier) { return EqualIgnoringCase(body, earlier); });
+    const bool taken = std::any_of(earlier_bodies.begin(), earlier_bodies.end(),
+                                   [&](const std::string& earlier) { return same(body, earlier); });
     if (!taken) return;
-    const size_t zero = body.find('\0');
-    if (zero == std::string::npos || zero == 0) return;
     if (counter < 10) {
-      body[zero - 1] = static_cast<char>('0' + counter);
-    } else if (zero >= 2) {
-      body[zero - 2] = static_cast<char>('0' + counter / 10);
-      body[zero - 1] = static_cast<char>('0' + counter % 10);
+      body[end - 1] = static_cast<char>('0' + counter);
+    } else if (end >= 2) {
+      body[end - 2] = static_cast<char>('0' + counter / 10);
+      body[end - 1] = static_cast<char>('0' + counter % 10);
     }
     // A one-character name has no room for two digits: it keeps the 9.
     if (counter == 99) return;
   }
+}
+
+// The name is the bytes before the first zero byte; a body without one gets no counter, and the
+// whole body is compared.
+void MakeModuleNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+  const size_t zero = body.find('\0');
+  CountUntilDistinct(body, zero == std::string::npos ? 0 : zero, earlier_bodies, EqualIgnoringCase);
 }
 
 // The strict repair's rules, written out again from their description.
@@ -139,23 +146,9 @@ bool SameReaderName(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The counter as above, on the name as the other reader sees it; an empty name is left alone.
+// The counter on the name as the other reader sees it; an empty name is left alone.
 void MakeReaderNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
-  const size_t end = NameEnd(body);
-  if (end == 0) return;
-  for (int counter = 1;; ++counter) {
-    const bool taken =
-        std::any_of(earlier_bodies.begin(), earlier_bodies.end(),
-                    [&body](const std::string& earlier) { return SameReaderName(body, earlier); });
-    if (!taken) return;
-    if (counter < 10) {
-      body[end - 1] = static_cast<char>('0' + counter);
-    } else if (end >= 2) {
-      body[end - 2] = static_cast<char>('0' + counter / 10);
-      body[end - 1] = static_cast<char>('0' + counter % 10);
-    }
-    if (counter == 99) return;
-  }
+  CountUntilDistinct(body, NameEnd(body), earlier_bodies, SameReaderName);
 }
 
 }  // namespace
