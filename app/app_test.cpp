@@ -111,22 +111,28 @@ TEST_F(StartTest, RepairsTheChosenFilesInTheDialogsOrder) {
                           std::string(kClosingLine)});
 }
 
-// exportfix has no options: the stored StrictNames turns the strict repair of names on.
+// exportfix has no options: the stored StrictNames turns the strict repair of names on, and
+// with it the module counter by names as other readers compare them.
 TEST_F(StartTest, StoredStrictNamesMendsNamesWindowsRejects) {
   std::string modules;
   std::string mended;
-  for (auto [name, strict] :
-       std::vector<std::pair<std::string, std::string>>{{"CO-", "CO-"},
-                                                        {"CON", "CO1"},
-                                                        {"con.prg", "co-.prg"},
-                                                        {"Print.", "Print-"},
-                                                        {"Print-", "Print1"},
-                                                        {"Tab\tName", "Tab-Name"},
-                                                        {"COM\xB9", "COM-"},
-                                                        {"Fine:Name", "Fine-Name"},
-                                                        {"A . ", "A---"},
-                                                        {"lpt0", "lpt-"},
-                                                        {"NULL", "NULL"}}) {
+  for (auto [name, strict] : std::vector<std::pair<std::string, std::string>>{
+           {"CO-", "CO-"},
+           {"CON", "CO1"},
+           {"con.prg", "co-.prg"},
+           {"Print.", "Print-"},
+           {"Print-", "Print1"},
+           {"Tab\tName", "Tab-Name"},
+           {"COM\xB9", "COM-"},
+           {"Fine:Name", "Fine-Name"},
+           {"A . ", "A---"},
+           {"lpt0", "lpt-"},
+           {"NULL", "NULL"},
+           // Names as other readers compare them.
+           {std::string("Report/Print\0\x01", 14), std::string("Report-Print\0\x01", 14)},
+           {"Report:Print", "Report-Prin1"},
+           {"R\xE9sum\xE9", "R\xE9sum\xE9"},
+           {"R\xC9SUM\xC9", "R\xC9SUM1"}}) {
     modules += Record(AEF_REC_MODNAME, testing::ModuleBody(name));
     mended += Record(AEF_REC_MODNAME, testing::ModuleBody(strict));
   }

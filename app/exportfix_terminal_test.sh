@@ -58,10 +58,12 @@ if cmp -s "$work/Helpers.MEF" "$work/Helpers.fix"; then
   exit 1
 fi
 
-# StrictNames=1 in the settings file: the module name CON is mended to CO-. Answers as lines.
+# StrictNames=1 in the settings file: the module name CON is mended to CO-, and a module that
+# other readers take for an earlier one (its name ends at the zero byte) gets a counter. Answers
+# as lines.
 header='\x01\x00\x31\x00\x00\x00\x80CA-VO 2.5 Export File, test data                '
-printf "${header}"'\x20\x00\x04\x00\x00\x00CON\x00' >"$work/n.AEF"
-printf "${header}"'\x20\x00\x04\x00\x00\x00CO-\x00' >"$work/n.expected"
+printf "${header}"'\x20\x00\x04\x00\x00\x00CON\x00\x20\x00\x0F\x00\x00\x00Report/Print\x00\x01\x00\x20\x00\x0D\x00\x00\x00Report:Print\x00' >"$work/n.AEF"
+printf "${header}"'\x20\x00\x04\x00\x00\x00CO-\x00\x20\x00\x0F\x00\x00\x00Report-Print\x00\x01\x00\x20\x00\x0D\x00\x00\x00Report-Prin1\x00' >"$work/n.expected"
 printf '[Quillon Pack 2\\Export Fix]\nStrictNames=1\n' >"$work/strict.ini"
 (cd "$work" && printf 'ok\nn.AEF\n\n\n' | EXPORTFIX_SETTINGS="$work/strict.ini" "$exportfix" >/dev/null)
 cmp "$work/n.expected" "$work/n.fix"

@@ -47,17 +47,21 @@ struct FileCounts {
   uint64_t padded = 0;
   uint64_t duplicates = 0;
   uint64_t invalid_names = 0;
+  uint64_t duplicate_names = 0;
+  uint64_t no_end_record = 0;  // 1 when the file holds no end record
 
-  // With the strict repair asked for, a name that stays invalid (an empty one) is a defect of the
-  // file like a change; without it, invalid names are warnings.
+  // With the strict repair asked for, a name that stays invalid (an empty one) or duplicated is
+  // a defect of the file like a change; without it, such names are warnings.
   bool NeedsRepair(bool strict_names) const {
-    return changes != 0 || padded != 0 || (strict_names && invalid_names != 0);
+    return changes != 0 || padded != 0 || (strict_names && NamesLeft() != 0);
   }
+  uint64_t NamesLeft() const { return invalid_names + duplicates + duplicate_names; }
 };
 
 // Reports, record by record as the repair goes, every difference its copy would have: changed
 // name bodies, padded bodies, and the module names that stay duplicated; and the application
-// and module names that Windows would reject as file names.
+// and module names that Windows would reject as file names, the module names that other readers
+// take for an earlier one's, and a missing end record, which those readers refuse.
 class CheckReport : public RecordObserver {
  public:
   CheckReport(std::FILE* out, bool json, bool strict_names, TerminalEncoding encoding)
@@ -68,6 +72,10 @@ class CheckReport : public RecordObserver {
   void BeginFile(const std::string& path) {
     counts_ = FileCounts();
     first_finding_ = true;
+    end_record_ = false;
+    end_ = 0;
+    duplicate_name_.Clear();  // a file that failed may have left one without its record
+    duplicate_of_ = -1;
     if (json_) {
       std::fprintf(out_, "%s\n{\"file\":%s,\"findings\":[", first_file_ ? "" : ",",
                    JsonText(path).c_str());
@@ -88,9 +96,17 @@ class CheckReport : public RecordObserver {
     invalid_name_.Add(name);
     invalid_reason_ = reason;
   }
+  void DuplicateName(std::string_view name, int64_t earlier) override {
+    duplicate_name_.Add(name);
+    duplicate_of_ = earlier;
+  }
 
   void Record(const RecordInfo& record) override {
     ++counts_.records;
+    end_ = record.offset + static_cast<int64_t>(record.size);
+    if (record.shape != RecordShape::kFragment && record.header.Type() == AEF_REC_END) {
+      end_record_ = true;
+    }
     bool name = record.shape != RecordShape::kFragment &&
                 record.shape != RecordShape::kRestCopied && IsNameRecord(record.header.Type());
     if (name) ++counts_.name_records;
@@ -131,11 +147,24 @@ class CheckReport : public RecordObserver {
       Write(finding, "invalid name: " + Quoted(invalid_name_.shown()) + omitted + " (" +
                          Printable(invalid_reason_) + ")");
     }
+    if (duplicate_of_ >= 0) {
+      ++counts_.duplicate_names;
+      ++duplicate_names_;
+      Json finding = Finding("duplicate_name", record);
+      finding["value"] = BytesAsUtf8(duplicate_name_.shown());
+      if (duplicate_name_.omitted() != 0) finding["omitted"] = duplicate_name_.omitted();
+      finding["earlier"] = duplicate_of_;
+      Write(finding, "same name as the module at " + std::to_string(duplicate_of_) +
+                         " for other readers: " + Quoted(duplicate_name_.shown()) +
+                         Omitted(duplicate_name_));
+    }
     before_.Clear();
     after_.Clear();
     changed_ = false;
     invalid_name_.Clear();
     invalid_reason_.clear();
+    duplicate_name_.Clear();
+    duplicate_of_ = -1;
   }
 
   void EndFile(FileResult result, const std::string& failure) {
@@ -143,6 +172,15 @@ class CheckReport : public RecordObserver {
                          : result == FileResult::kCancelled ? "cancelled"
                          : NeedsRepair()                    ? "needs_repair"
                                                             : "clean";
+    if (result == FileResult::kCompleted && !end_record_) {
+      counts_.no_end_record = 1;
+      ++no_end_record_;
+      RecordInfo end;
+      end.offset = end_;
+      end.header.raw[0] = end.header.raw[1] = 0xFF;
+      Write(Finding("no_end_record", end),
+            "no end record: readers that look for it refuse the file");
+    }
     if (result == FileResult::kFailed) {
       ++cannot_process_;
     } else if (result == FileResult::kCompleted) {
@@ -156,9 +194,10 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_,
                    ",\"records\":%" PRIu64 ",\"name_records\":%" PRIu64 ",\"changes\":%" PRIu64
                    ",\"padded\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"invalid_names\":%" PRIu64
-                   "}",
+                   ",\"duplicate_names\":%" PRIu64 ",\"no_end_record\":%" PRIu64 "}",
                    counts_.records, counts_.name_records, counts_.changes, counts_.padded,
-                   counts_.duplicates, counts_.invalid_names);
+                   counts_.duplicates, counts_.invalid_names, counts_.duplicate_names,
+                   counts_.no_end_record);
     } else {
       std::fprintf(out_, "  %s\n", Shown(TextSummary(result, failure)).c_str());
     }
@@ -171,12 +210,20 @@ class CheckReport : public RecordObserver {
       std::fprintf(out_,
                    "\n],\"summary\":{\"files\":%" PRIu64 ",\"needs_repair\":%" PRIu64
                    ",\"clean\":%" PRIu64 ",\"cannot_process\":%" PRIu64
-                   ",\"cancelled\":%s,\"invalid_names\":%" PRIu64 "}}\n",
+                   ",\"cancelled\":%s,\"invalid_names\":%" PRIu64 ",\"duplicate_names\":%" PRIu64
+                   ",\"no_end_record\":%" PRIu64 "}}\n",
                    files, needs_repair_, clean_, cannot_process_, cancelled ? "true" : "false",
-                   invalid_names_);
+                   invalid_names_, duplicate_names_, no_end_record_);
     } else {
       std::string invalid =
           invalid_names_ == 0 ? "" : "; " + Count(invalid_names_, InvalidOne(), InvalidMany());
+      if (duplicate_names_ != 0) {
+        invalid += "; " + Count(duplicate_names_, DuplicateNameOne(), DuplicateNameMany());
+      }
+      if (no_end_record_ != 0) {
+        invalid +=
+            "; " + Count(no_end_record_, "file has no end record", "files have no end record");
+      }
       std::fprintf(out_, "%s: %s, %s, %s%s\n", Count(files, "file", "files").c_str(),
                    Count(needs_repair_, "needs repair", "need repair").c_str(),
                    (std::to_string(clean_) + " nothing to repair").c_str(),
@@ -194,6 +241,12 @@ class CheckReport : public RecordObserver {
  private:
   static const char* InvalidOne() { return "name is not a valid file name"; }
   static const char* InvalidMany() { return "names are not valid file names"; }
+  static const char* DuplicateNameOne() {
+    return "module name repeats an earlier one for other readers";
+  }
+  static const char* DuplicateNameMany() {
+    return "module names repeat earlier ones for other readers";
+  }
 
   bool NeedsRepair() const { return counts_.NeedsRepair(strict_names_); }
 
@@ -206,10 +259,11 @@ class CheckReport : public RecordObserver {
     return finding;
   }
 
-  std::string Omitted() const {
-    return before_.omitted() == 0 ? ""
-                                  : " ... (" + std::to_string(before_.omitted()) + " more bytes)";
+  static std::string Omitted(const BodyExcerpt& excerpt) {
+    return excerpt.omitted() == 0 ? ""
+                                  : " ... (" + std::to_string(excerpt.omitted()) + " more bytes)";
   }
+  std::string Omitted() const { return Omitted(before_); }
 
   void Write(const Json& finding, const std::string& text) {
     if (json_) {
@@ -237,7 +291,9 @@ class CheckReport : public RecordObserver {
         text += std::string(counts_.changes != 0 ? "," : "") + " " +
                 Count(counts_.padded, "record cut short is padded", "records cut short are padded");
       }
-      if (counts_.changes == 0 && counts_.padded == 0) text += " a name stays invalid";
+      if (counts_.changes == 0 && counts_.padded == 0) {
+        text += counts_.invalid_names != 0 ? " a name stays invalid" : " a name stays duplicated";
+      }
     } else {
       text = "nothing to repair";
     }
@@ -248,6 +304,10 @@ class CheckReport : public RecordObserver {
     if (counts_.invalid_names != 0) {
       text += "; " + Count(counts_.invalid_names, InvalidOne(), InvalidMany());
     }
+    if (counts_.duplicate_names != 0) {
+      text += "; " + Count(counts_.duplicate_names, DuplicateNameOne(), DuplicateNameMany());
+    }
+    if (counts_.no_end_record != 0) text += "; no end record";
     return text + " (" + Count(counts_.records, "record", "records") + ", " +
            Count(counts_.name_records, "name record", "name records") + ")";
   }
@@ -264,7 +324,13 @@ class CheckReport : public RecordObserver {
   bool changed_ = false;
   BodyExcerpt invalid_name_;    // of the record under way
   std::string invalid_reason_;  // empty when its name is valid
+  BodyExcerpt duplicate_name_;  // of the record under way
+  int64_t duplicate_of_ = -1;   // the earlier module's offset; -1 when its name is its own
+  bool end_record_ = false;     // the file under way has one
+  int64_t end_ = 0;             // of the file's last record
   uint64_t invalid_names_ = 0;
+  uint64_t duplicate_names_ = 0;
+  uint64_t no_end_record_ = 0;
   uint64_t needs_repair_ = 0;
   uint64_t clean_ = 0;
   uint64_t cannot_process_ = 0;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -38,11 +40,14 @@ class EfxCheckTest : public EfxCommandTest {
 // What the repaired copy differs in from its input, found by comparing the two files alone:
 // the offsets of the name records whose bodies differ (a body cut short counts as filled with
 // spaces), of the bodies the copy had to complete, and of the module names in the copy that
-// equal an earlier one without regard to ASCII letter case.
+// equal an earlier one without regard to ASCII letter case; the other modules whose names other
+// readers take for an earlier one's, with that one's offset; whether an end record is there.
 struct CopyDifferences {
   std::set<uint64_t> changed;
   std::set<uint64_t> padded;
   std::set<uint64_t> duplicates;
+  std::map<uint64_t, uint64_t> duplicate_names;
+  bool end_record = false;
 };
 
 uint32_t LittleEndian(const std::string& bytes, size_t at, int width) {
@@ -61,9 +66,11 @@ std::string UpperAscii(std::string text) {
 CopyDifferences Compare(const std::string& input, const std::string& copy) {
   CopyDifferences found;
   std::set<std::string> modules;
+  std::map<std::string, uint64_t> names;  // as other readers compare them
   for (size_t at = 0; at + 6 <= input.size();) {
     const auto type = static_cast<uint16_t>(LittleEndian(input, at, 2));
     const uint32_t length = LittleEndian(input, at + 2, 4);
+    found.end_record = found.end_record || type == AEF_REC_END;
     if (length > input.size()) break;  // the rest is copied as it stands
     const std::string present = input.substr(at + 6, length);
     const std::string written = copy.substr(at + 6, length);
@@ -71,10 +78,24 @@ CopyDifferences Compare(const std::string& input, const std::string& copy) {
     if (IsNameRecord(type) && present + std::string(length - present.size(), ' ') != written) {
       found.changed.insert(at);
     }
-    if (type == AEF_REC_MODNAME && !modules.insert(UpperAscii(written)).second) {
-      found.duplicates.insert(at);
+    if (type == AEF_REC_MODNAME) {
+      const bool duplicate = !modules.insert(UpperAscii(written)).second;
+      if (duplicate) found.duplicates.insert(at);
+      const std::string name = ReaderNameKey(written);
+      const auto [earlier, added] = names.try_emplace(name, at);
+      if (!duplicate && !added && !name.empty()) found.duplicate_names[at] = earlier->second;
     }
     at += 6 + static_cast<size_t>(length);
+  }
+  return found;
+}
+
+std::map<uint64_t, uint64_t> DuplicateNames(const json& file) {
+  std::map<uint64_t, uint64_t> found;
+  for (const json& finding : file["findings"]) {
+    if (finding["kind"] == "duplicate_name") {
+      found[finding["offset"].get<uint64_t>()] = finding["earlier"].get<uint64_t>();
+    }
   }
   return found;
 }
@@ -88,8 +109,9 @@ std::set<uint64_t> FindingOffsets(const json& file, const char* kind) {
 }
 
 // The check must say exactly what efx fix then writes: the same name records changed, the same
-// bodies padded, the same module names left duplicated, and "needs repair" exactly when the copy
-// differs from its input. Small copy blocks split bodies into several pieces.
+// bodies padded, the same module names left duplicated (whole bodies, and names as other readers
+// see them), a missing end record, and "needs repair" exactly when the copy differs from its
+// input. Small copy blocks split bodies into several pieces.
 TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
   struct BlockSize {
     explicit BlockSize(size_t bytes) { SetCopyBlockSize(bytes); }
@@ -101,6 +123,7 @@ TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
   } sweeps[] = {{kDefaultCopyBlockSize, 2500}, {7, 300}};
   int needing_repair = 0;
   int with_duplicates = 0;
+  int with_duplicate_names = 0;
   int with_padding = 0;
   for (const Sweep& sweep : sweeps) {
     BlockSize block_size(sweep.block);
@@ -123,11 +146,16 @@ TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
       EXPECT_EQ(FindingOffsets(file, "change"), expected.changed);
       EXPECT_EQ(FindingOffsets(file, "cut_short"), expected.padded);
       EXPECT_EQ(FindingOffsets(file, "duplicate"), expected.duplicates);
+      EXPECT_EQ(DuplicateNames(file), expected.duplicate_names);
+      EXPECT_EQ(file["duplicate_names"], expected.duplicate_names.size());
+      EXPECT_EQ(FindingOffsets(file, "no_end_record").size(), expected.end_record ? 0u : 1u);
+      EXPECT_EQ(file["no_end_record"], expected.end_record ? 0 : 1);
       const bool differs = copy != generated.file;
       EXPECT_EQ(file["status"], differs ? "needs_repair" : "clean");
       EXPECT_EQ(check.status, differs ? kExitNeedsRepair : kExitOk);
       needing_repair += differs;
       with_duplicates += !expected.duplicates.empty();
+      with_duplicate_names += !expected.duplicate_names.empty();
       with_padding += !expected.padded.empty();
       if (HasFailure()) return;
     }
@@ -136,15 +164,17 @@ TEST_F(EfxCheckTest, VerdictsAgreeWithWhatFixWrites) {
   EXPECT_GT(needing_repair, 2000);
   EXPECT_LT(needing_repair, 2750);
   EXPECT_GT(with_duplicates, 300);
+  EXPECT_GT(with_duplicate_names, 300);
   EXPECT_GT(with_padding, 200);
 }
 
 // With --strict-names on both: the changes are what the copy differs in, the invalid names are
-// exactly the application and module names of the copy that Windows rejects, and a file needs
-// repair when its copy differs or such a name stays.
+// exactly the application and module names of the copy that Windows rejects, the duplicates are
+// the copy's, and a file needs repair when its copy differs or such a name stays.
 TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
   int with_invalid_names = 0;
   int mended = 0;
+  int told_apart = 0;
   for (uint32_t seed = 1; seed <= 800; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     const testing::GeneratedCase generated = testing::GenerateCase(seed);
@@ -155,7 +185,10 @@ TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
     ASSERT_EQ(Run({"fix", "--strict-names", "App.AEF"}).status, kExitOk);
     const std::string copy = fs_.Content("App.fix");
     const json file = json::parse(check.out)["files"][0];
-    EXPECT_EQ(FindingOffsets(file, "change"), Compare(generated.file, copy).changed);
+    const CopyDifferences differences = Compare(generated.file, copy);
+    EXPECT_EQ(FindingOffsets(file, "change"), differences.changed);
+    EXPECT_EQ(FindingOffsets(file, "duplicate"), differences.duplicates);
+    EXPECT_EQ(DuplicateNames(file), differences.duplicate_names);
 
     std::set<uint64_t> invalid;
     for (size_t at = 0; at + 6 <= copy.size();) {
@@ -171,16 +204,21 @@ TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
     }
     EXPECT_EQ(FindingOffsets(file, "invalid_name"), invalid);
     EXPECT_EQ(file["invalid_names"], invalid.size());
-    const bool needs_repair = copy != generated.file || !invalid.empty();
+    const bool needs_repair = copy != generated.file || !invalid.empty() ||
+                              !differences.duplicates.empty() ||
+                              !differences.duplicate_names.empty();
     EXPECT_EQ(file["status"], needs_repair ? "needs_repair" : "clean");
     EXPECT_EQ(check.status, needs_repair ? kExitNeedsRepair : kExitOk);
     with_invalid_names += plain["invalid_names"] != 0;
     mended += plain["invalid_names"].get<uint64_t>() > invalid.size();
+    told_apart += plain["duplicate_names"].get<uint64_t>() > differences.duplicate_names.size();
     if (HasFailure()) return;
   }
-  // The generated names break the rules often, and the strict repair mends most of them.
+  // The generated names break the rules often, and the strict repair mends most of them; it
+  // tells apart modules that only other readers took for one.
   EXPECT_GT(with_invalid_names, 400);
   EXPECT_GT(mended, 200);
+  EXPECT_GT(told_apart, 100);
 }
 
 // A file holding every kind of name, the application name "My App." among them.
@@ -235,9 +273,12 @@ TEST_F(EfxCheckTest, InvalidNamesInText) {
             "          55  AEF_REC_APPNAME        invalid name: \"My App.\" (ends in \".\")\n"
             "          68  AEF_REC_MODNAME        invalid name: \"COM\\xB9.\\x01\" (control "
             "character 0x01 at 5; reserved device name COM\\xB9)\n"
-            "  nothing to repair; 2 names are not valid file names (3 records, 2 name records)\n"
+            "          81  AEF_REC_END            no end record: readers that look for it refuse "
+            "the file\n"
+            "  nothing to repair; 2 names are not valid file names; no end record (3 records, 2 "
+            "name records)\n"
             "1 file: 0 need repair, 1 nothing to repair, 0 cannot be processed; 2 names are not "
-            "valid file names\n");
+            "valid file names; 1 file has no end record\n");
 }
 
 TEST_F(EfxCheckTest, StrictNamesShowTheMendingAsChanges) {
@@ -249,10 +290,12 @@ TEST_F(EfxCheckTest, StrictNamesShowTheMendingAsChanges) {
             "n.AEF\n"
             "          55  AEF_REC_APPNAME        \"My App.\" -> \"My App-\"\n"
             "          68  AEF_REC_MODNAME        invalid name: \"\" (empty)\n"
-            "  needs repair: 1 name record changes; 1 name is not a valid file name (3 records, 2 "
-            "name records)\n"
+            "          75  AEF_REC_END            no end record: readers that look for it refuse "
+            "the file\n"
+            "  needs repair: 1 name record changes; 1 name is not a valid file name; no end record "
+            "(3 records, 2 name records)\n"
             "1 file: 1 needs repair, 0 nothing to repair, 0 cannot be processed; 1 name is not a "
-            "valid file name\n");
+            "valid file name; 1 file has no end record\n");
   // An empty name no repair can mend still makes the file need repair, by hand.
   fs_.AddFile("e.AEF", HeaderRecord() + Record(AEF_REC_MODNAME, ModuleBody("")));
   EXPECT_EQ(Run({"check", "e.AEF"}).status, kExitOk);
@@ -399,8 +442,150 @@ TEST_F(EfxCheckTest, ModuleNamesLeftDuplicatedAreListed) {
             std::string::npos)
       << result.out.substr(result.out.size() - 400);
   EXPECT_NE(result.out.find("  needs repair: 101 name records change; 1 module name stays "
-                            "duplicated (102 records, 101 name records)\n"),
+                            "duplicated; no end record (102 records, 101 name records)\n"),
             std::string::npos);
+}
+
+// Modules that other readers take for one, each case in a file of its own, with and without the
+// strict repair: which module's name repeats which earlier one's (by position), the bodies
+// efx fix writes, and the check's status. Warnings alone leave the status at 0.
+TEST_F(EfxCheckTest, ModuleNamesOtherReadersTakeForAnEarlierOne) {
+  std::vector<std::string> run_out;  // "A99" and every other candidate of its counter
+  run_out.push_back(ModuleBody("A99"));
+  for (int counter = 1; counter <= 98; ++counter) {
+    std::string candidate = "A99";
+    if (counter < 10) {
+      candidate[2] = static_cast<char>('0' + counter);
+    } else {
+      candidate.replace(1, 2, std::to_string(counter));
+    }
+    // 91 to 98 give the candidates of 1 to 8 again.
+    if (std::find(run_out.begin(), run_out.end(), ModuleBody(candidate)) == run_out.end()) {
+      run_out.push_back(ModuleBody(candidate));
+    }
+  }
+  std::vector<std::string> run_out_in = run_out;
+  run_out_in.push_back(std::string("a99\0x", 5));
+  const std::string report_a("Report/Print\0\x01\0\0\0", 17);
+  const std::string report_b("Report:Print\0\0\0\0\0", 17);
+  struct Case {
+    const char* what;
+    bool strict;
+    std::vector<std::string> modules;
+    std::vector<std::pair<size_t, size_t>> duplicate_names;  // module, earlier module
+    std::vector<std::string> written;
+    int status;
+  } cases[] = {
+      {"bytes after the zero byte differ",
+       false,
+       {report_a, report_b},
+       {{1, 0}},
+       {std::string("Report-Print\0\x01\0\0\0", 17), std::string("Report-Print\0\0\0\0\0", 17)},
+       kExitNeedsRepair},
+      {"bytes after the zero byte differ, strict",
+       true,
+       {report_a, report_b},
+       {},
+       {std::string("Report-Print\0\x01\0\0\0", 17), std::string("Report-Prin1\0\0\0\0\0", 17)},
+       kExitNeedsRepair},
+      {"accented letters",
+       false,
+       {ModuleBody("R\xE9sum\xE9"), ModuleBody("R\xC9SUM\xC9")},
+       {{1, 0}},
+       {ModuleBody("R\xE9sum\xE9"), ModuleBody("R\xC9SUM\xC9")},
+       kExitOk},
+      {"accented letters, strict",
+       true,
+       {ModuleBody("R\xE9sum\xE9"), ModuleBody("R\xC9SUM\xC9")},
+       {},
+       {ModuleBody("R\xE9sum\xE9"), ModuleBody("R\xC9SUM1")},
+       kExitNeedsRepair},
+      {"no zero byte",
+       false,
+       {"Report:Print", ModuleBody("Report/Print")},
+       {{1, 0}},
+       {"Report-Print", ModuleBody("Report-Print")},
+       kExitNeedsRepair},
+      {"a whole body that is a duplicate keeps that finding alone",
+       false,
+       {"AB", "ab", ModuleBody("Ab")},
+       {{2, 0}},
+       {"AB", "ab", ModuleBody("Ab")},
+       kExitOk},
+      {"empty names are left to the empty finding",
+       false,
+       {std::string("\0a", 2), std::string("\0b", 2)},
+       {},
+       {std::string("\0a", 2), std::string("\0b", 2)},
+       kExitOk},
+      {"the counter runs out", false, run_out_in, {{run_out.size(), 0}}, run_out_in, kExitOk},
+      {"the counter runs out, strict: the file needs repair by hand",
+       true,
+       run_out_in,
+       {{run_out.size(), 0}},
+       run_out_in,
+       kExitNeedsRepair},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string input = HeaderRecord();
+    std::string expected = HeaderRecord();
+    std::vector<uint64_t> offsets;
+    for (size_t i = 0; i < c.modules.size(); ++i) {
+      offsets.push_back(input.size());
+      input += Record(AEF_REC_MODNAME, c.modules[i]);
+      expected += Record(AEF_REC_MODNAME, c.written[i]);
+    }
+    fs_.AddFile("d.AEF", input);
+    std::vector<std::string> options;
+    if (c.strict) options.push_back("--strict-names");
+    std::vector<std::string> check = {"check", "--json"};
+    check.insert(check.end(), options.begin(), options.end());
+    check.push_back("d.AEF");
+    EfxResult result = Run(check);
+    EXPECT_EQ(result.status, c.status);
+    const json file = json::parse(result.out)["files"][0];
+    std::map<uint64_t, uint64_t> expected_names;
+    for (auto [module, earlier] : c.duplicate_names) {
+      expected_names[offsets[module]] = offsets[earlier];
+    }
+    EXPECT_EQ(DuplicateNames(file), expected_names);
+    for (const json& finding : file["findings"]) {
+      if (finding["kind"] != "duplicate_name") continue;
+      const std::string& written = c.written[c.duplicate_names[0].first];
+      EXPECT_EQ(JsonBytes(finding["value"]), written.substr(0, NameLength(written)));
+    }
+    std::vector<std::string> fix = {"fix"};
+    fix.insert(fix.end(), options.begin(), options.end());
+    fix.push_back("d.AEF");
+    ASSERT_EQ(Run(fix).status, kExitOk);
+    EXPECT_EQ(fs_.Content("d.fix"), expected);
+  }
+}
+
+TEST_F(EfxCheckTest, DuplicateNamesAndAMissingEndRecordInText) {
+  fs_.AddFile("r.AEF", HeaderRecord() + Record(AEF_REC_MODNAME, ModuleBody("R\xE9sum\xE9")) +
+                           Record(AEF_REC_MODNAME, ModuleBody("R\xC9SUM\xC9")));
+  fs_.AddFile("e.AEF", HeaderRecord() + Record(AEF_REC_END, ""));
+  EfxResult result = Run({"check", "r.AEF", "e.AEF"});
+  EXPECT_EQ(result.status, kExitOk) << "warnings only";
+  EXPECT_EQ(result.out,
+            "r.AEF\n"
+            "          68  AEF_REC_MODNAME        same name as the module at 55 for other "
+            "readers: \"R\\xC9SUM\\xC9\"\n"
+            "          81  AEF_REC_END            no end record: readers that look for it refuse "
+            "the file\n"
+            "  nothing to repair; 1 module name repeats an earlier one for other readers; no end "
+            "record (3 records, 2 name records)\n"
+            "e.AEF\n"
+            "  nothing to repair (2 records, 0 name records)\n"
+            "2 files: 0 need repair, 2 nothing to repair, 0 cannot be processed; 1 module name "
+            "repeats an earlier one for other readers; 1 file has no end record\n");
+  const json report = json::parse(Run({"check", "--json", "r.AEF", "e.AEF"}).out);
+  EXPECT_EQ(report["files"][0]["no_end_record"], 1);
+  EXPECT_EQ(report["files"][1]["no_end_record"], 0);
+  EXPECT_EQ(report["summary"]["no_end_record"], 1);
+  EXPECT_EQ(report["summary"]["duplicate_names"], 1);
 }
 
 TEST_F(EfxCheckTest, BadAndGoodOnTheCommandLineApplyAsInFix) {

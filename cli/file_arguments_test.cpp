@@ -167,7 +167,9 @@ TEST_F(FileArgumentsTest, DumpTakesAPatternOfExactlyOneFile) {
 TEST_F(FileArgumentsTest, WithoutExpansionAStarIsPartOfTheName) {
   fs_.AddFile("*.AEF", App("star"));
   EXPECT_EQ(Run({"check", "*.AEF"}, false), kExitOk);
-  EXPECT_NE(out_.find("*.AEF\n  nothing to repair"), std::string::npos) << out_;
+  // The file has no end record: its warning comes between the name and the verdict.
+  EXPECT_EQ(out_.find("*.AEF\n"), 0u) << out_;
+  EXPECT_NE(out_.find("\n  nothing to repair"), std::string::npos) << out_;
   EXPECT_TRUE(search_.searched.empty());
 }
 

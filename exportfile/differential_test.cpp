@@ -71,8 +71,9 @@ struct RunOutcome {
 };
 
 // `views`: whether the file system shows the input in views (as on POSIX) or the repair must
-// read it (as on Windows).
-RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& settings, bool views) {
+// read it (as on Windows). `strict`: the stored StrictNames=1.
+RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& settings, bool views,
+                        bool strict) {
   HeadlessFileSystem files;
   files.views = views;
   HeadlessSettings stored;
@@ -81,6 +82,7 @@ RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& setti
   files.AddFile(kInputPath, input);
   if (settings.bad) stored.Set(kSettingsKey, "Bad", *settings.bad);
   if (settings.good) stored.Set(kSettingsKey, "Good", *settings.good);
+  if (strict) stored.Set(kSettingsKey, "StrictNames", "1");
 
   RunOutcome outcome;
   {
@@ -114,12 +116,13 @@ RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& setti
 // accepted file equals the model's bytes; any other file gets a warning and no copy; in every
 // case the input stays as it was and no temporary file is left.
 ::testing::AssertionResult MatchesModel(const std::string& input, const GeneratedSettings& settings,
-                                        bool views = true) {
-  const RunOutcome outcome = RunProcessEF(input, settings, views);
+                                        bool views = true, bool strict = false) {
+  const RunOutcome outcome = RunProcessEF(input, settings, views, strict);
   auto failure = [&]() {
     return ::testing::AssertionFailure()
-           << DescribeSettings(settings) << ", input of " << input.size() << " bytes:\n  "
-           << Hex(input, 0, 400) << (input.size() > 400 ? "...\n" : "\n");
+           << DescribeSettings(settings) << (strict ? ", strict names" : "") << ", input of "
+           << input.size() << " bytes:\n  " << Hex(input, 0, 400)
+           << (input.size() > 400 ? "...\n" : "\n");
   };
   if (outcome.input_after != input) return failure() << "the input was changed";
   for (const std::string& name : outcome.file_names) {
@@ -146,8 +149,9 @@ RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& setti
   if (outcome.file_names != std::vector<std::string>{kInputPath, kOutputPath}) {
     return failure() << "files other than the input and its copy exist";
   }
-  const std::string expected = ReferenceRepair(input, EffectiveSetting(settings.bad, kDefaultBad),
-                                               EffectiveSetting(settings.good, kDefaultGood));
+  const std::string expected =
+      ReferenceRepair(input, EffectiveSetting(settings.bad, kDefaultBad),
+                      EffectiveSetting(settings.good, kDefaultGood), strict);
   const ::testing::AssertionResult same = SameBytes(expected, outcome.output);
   if (!same) return failure() << same.message();
   return ::testing::AssertionSuccess();
@@ -219,6 +223,7 @@ struct Example {
   GeneratedSettings settings;
   std::string records;
   std::string expected;
+  bool strict = false;  // the strict repair of names
 };
 
 std::vector<Example> Examples() {
@@ -296,6 +301,31 @@ std::vector<Example> Examples() {
        {},
        std::string("\x02\x00\xFF\xFF\x00\x00:a", 8) + Module("Z"),
        std::string("\x02\x00\xFF\xFF\x00\x00:a", 8) + Module("Z")},
+      // The strict repair compares module names as another reader sees them.
+      {"strict: accented letters fold",
+       {},
+       ModulesNamed({"R\xE9sum\xE9", "R\xC9SUM\xC9", "\x9A\x9C\x9E\xFF", "\x8A\x8C\x8E\x9F", "\xF7",
+                     "\xD7"}),
+       ModulesNamed({"R\xE9sum\xE9", "R\xC9SUM1", "\x9A\x9C\x9E\xFF",
+                     "\x8A\x8C\x8E"
+                     "1",
+                     "\xF7", "\xD7"}),
+       true},
+      {"strict: a body without a zero byte is all name",
+       {},
+       Record(0x0020, "Report:Print") + Module("Report/Print") + Record(0x0020, "report|print"),
+       Record(0x0020, "Report-Print") + Module("Report-Prin1") + Record(0x0020, "report-prin2"),
+       true},
+      {"strict: names mended before the counter, application name too",
+       {},
+       Record(0x0002, "My App.") + Record(0x0004, "CON.") + ModulesNamed({"CON", "co-", "Tab\t"}),
+       Record(0x0002, "My App-") + Record(0x0004, "CON.") + ModulesNamed({"CO-", "co1", "Tab-"}),
+       true},
+      {"strict: a one-character name keeps its 9",
+       {},
+       ModulesNamed(Repeated("x", 12)),
+       ModulesNamed(Concatenated(Concatenated({"x"}, CounterNames("", 1, 9)), {"9", "9"})),
+       true},
   };
 }
 
@@ -305,10 +335,11 @@ TEST(DifferentialTest, HandWrittenExamplesHoldForModelAndRepair) {
     const std::string input = HeaderRecord() + example.records;
     const std::string expected = HeaderRecord() + example.expected;
     EXPECT_TRUE(SameBytes(
-        expected, ReferenceRepair(input, EffectiveSetting(example.settings.bad, kDefaultBad),
-                                  EffectiveSetting(example.settings.good, kDefaultGood))))
+        expected,
+        ReferenceRepair(input, EffectiveSetting(example.settings.bad, kDefaultBad),
+                        EffectiveSetting(example.settings.good, kDefaultGood), example.strict)))
         << "the model";
-    EXPECT_TRUE(MatchesModel(input, example.settings)) << "the repair";
+    EXPECT_TRUE(MatchesModel(input, example.settings, true, example.strict)) << "the repair";
   }
 }
 
@@ -320,6 +351,26 @@ TEST(DifferentialTest, GeneratedFilesRepairLikeTheModel) {
     if (!report.Check(MatchesModel(generated.file, generated.settings),
                       "seed " + std::to_string(seed))) {
       return;
+    }
+  }
+}
+
+// The strict repair of names, through viewed and read inputs and small blocks alike.
+TEST(DifferentialTest, GeneratedFilesRepairLikeTheModelWithStrictNames) {
+  struct BlockSize {
+    explicit BlockSize(size_t bytes) { SetCopyBlockSize(bytes); }
+    ~BlockSize() { SetCopyBlockSize(kDefaultCopyBlockSize); }
+  };
+  MismatchReport report;
+  for (size_t bytes : {kDefaultCopyBlockSize, size_t{7}}) {
+    BlockSize block_size(bytes);
+    for (uint32_t seed = 1; seed <= 2000; ++seed) {
+      const testing::GeneratedCase generated = testing::GenerateCase(seed);
+      if (!report.Check(
+              MatchesModel(generated.file, generated.settings, seed % 2 == 0, true),
+              "strict, block " + std::to_string(bytes) + " seed " + std::to_string(seed))) {
+        return;
+      }
     }
   }
 }

@@ -88,6 +88,29 @@ void ReplaceTrailingDotsAndBlanks(char* name, size_t size) {
   for (size_t i = size - run; i < size; ++i) name[i] = '-';
 }
 
+char FoldLetterCase(char c) {
+  auto byte = static_cast<uint8_t>(c);
+  if ((byte >= 'a' && byte <= 'z') || (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7)) {
+    return static_cast<char>(byte - 0x20);
+  }
+  switch (byte) {
+    case 0x9A:
+    case 0x9C:
+    case 0x9E:
+      return static_cast<char>(byte - 0x10);
+    case 0xFF:
+      return static_cast<char>(0x9F);
+    default:
+      return c;
+  }
+}
+
+std::string ReaderNameKey(std::string_view body) {
+  std::string key(body.substr(0, NameLength(body)));
+  for (char& c : key) c = FoldLetterCase(c);
+  return key;
+}
+
 void StrictRepairName(std::string& body) {
   size_t size = NameLength(body);
   ReplaceControlCharacters(body.data(), size);

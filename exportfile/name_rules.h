@@ -32,4 +32,14 @@ void ReplaceTrailingDotsAndBlanks(char* name, size_t size);
 // All three on the name part of a body.
 void StrictRepairName(std::string& body);
 
+// Other programs read export files too. A migration tool's reader takes a module's name as the
+// body up to its first zero byte (NameLength) and folds letter case through the ANSI code page
+// (Windows-1252): a-z, and 0xE0-0xFE but 0xF7, match the byte 0x20 below; 0x9A/0x8A, 0x9C/0x8C,
+// 0x9E/0x8E and 0xFF/0x9F are pairs too. Two modules of one name for it are two files of one
+// name for the version control. Digits do not fold, so a counter written over a folded name
+// gives the folded candidate.
+char FoldLetterCase(char c);
+// The name part of a body as that reader compares it: its letters folded to upper case.
+std::string ReaderNameKey(std::string_view body);
+
 }  // namespace qef

@@ -397,18 +397,28 @@ CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
   return CopyResult::kDone;
 }
 
-void RecordCopier::RepairName(std::string& body, bool module) {
+void RecordCopier::RepairName(std::string& body, bool module, int64_t offset) {
   if (observer_ != nullptr) before_ = body;
   map_.Apply(body);
   if (strict_names_) {
     StrictRepairName(body);
+    if (module) duplicate_ = !module_names_.MakeNameDistinctAndAdd(body);
+    // The counter may write a digit over a mended name (COM- becomes COM1).
+    CheckName(body);
   } else {
     CheckName(body);
+    if (module) duplicate_ = !module_names_.MakeDistinctAndAdd(body);
   }
-  if (module) duplicate_ = !module_names_.MakeDistinctAndAdd(body);
-  // The counter may write a digit over a mended name (COM- becomes COM1).
-  if (strict_names_) CheckName(body);
+  if (module && check_names_) CheckModuleName(body, offset);
   if (observer_ != nullptr) observer_->NameBody(before_, body);
+}
+
+void RecordCopier::CheckModuleName(std::string_view body, int64_t offset) {
+  int64_t earlier = reader_names_.Add(body, offset);
+  // A body equal to an earlier one is a duplicate already; an empty name is an invalid one.
+  if (earlier >= 0 && !duplicate_) {
+    observer_->DuplicateName(body.substr(0, NameLength(body)), earlier);
+  }
 }
 
 void RecordCopier::CheckName(std::string_view body) {
@@ -419,6 +429,7 @@ void RecordCopier::CheckName(std::string_view body) {
 }
 
 CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
+  const int64_t offset = next_ - static_cast<int64_t>(kRecordHeaderSize);
   if (length <= block_size) {
     std::string& body = whole_name_;
     size_t stored = length;
@@ -430,7 +441,7 @@ CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
     }
     body.assign(At(), stored);
     body.resize(length, ' ');
-    RepairName(body, module);
+    RepairName(body, module, offset);
     if (missing_ == 0) {
       if (!Substitute(next_, body.data(), length)) return Failure();
     } else {
@@ -454,7 +465,7 @@ CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
     missing_ = static_cast<uint32_t>(length - got);
     if (EndedEarly(next_)) return CopyResult::kReadError;
   }
-  RepairName(large_body_, module);
+  RepairName(large_body_, module, offset);
   if (!Write(large_body_.data(), length)) return Failure();
   return CopyResult::kDone;
 }

@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "exportfile/record_observer.h"
+#include "exportfile/repair.h"
 #include "runtime/file_functions.h"
 
 namespace qef {
 
-class CharacterMap;
-class ModuleNameList;
 class WinProgress;
 
 enum class CopyResult { kDone, kReadError, kWriteError };
@@ -60,8 +59,10 @@ class RecordCopier {
   CopyResult CopyBody(uint32_t length, bool replace);
   CopyResult CopyWholeName(uint32_t length, bool module);
   // A whole name body: the replacement, the strict repair, the module counter, the name check.
-  void RepairName(std::string& body, bool module);
+  // `offset` is the record's.
+  void RepairName(std::string& body, bool module, int64_t offset);
   void CheckName(std::string_view body);
+  void CheckModuleName(std::string_view body, int64_t offset);
   CopyResult CopyRest();
   // Replaces the bad characters of a piece of a name body in place.
   void Repair(char* data, size_t size);
@@ -113,7 +114,8 @@ class RecordCopier {
   WinProgress& oWin_;
   RecordObserver* observer_;
   bool strict_names_;
-  bool check_names_;  // the observer wants to hear of invalid names
+  bool check_names_;              // the observer wants to hear of invalid and duplicate names
+  ReaderNameIndex reader_names_;  // while checking names: the copy's, as other readers see them
 
   bool viewing_ = true;             // until the file system turns out to have no views
   std::unique_ptr<FileView> view_;  // the window, while viewing

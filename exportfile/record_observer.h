@@ -41,6 +41,10 @@ class RecordObserver {
   // before the record's Record call. Without the strict repair the name is as the character
   // replacement left it; with it, as the copy holds it, so only what stays invalid is told.
   virtual void InvalidName(std::string_view /*name*/, const std::string& /*reason*/) {}
+  // With ChecksNames: a module name of the copy that other readers take for the name of the
+  // earlier module at `earlier` (ReaderNameKey in name_rules.h), before the record's Record
+  // call. Not told for an empty name, nor for a module whose whole body is a duplicate.
+  virtual void DuplicateName(std::string_view /*name*/, int64_t /*earlier*/) {}
   // A record has been copied (in a dry run: read).
   virtual void Record(const RecordInfo& record) = 0;
 };

@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "exportfile/name_rules.h"
 #include "platform/settings.h"
 #include "runtime/runtime.h"
 
@@ -80,7 +81,28 @@ CharacterMap::CharacterMap(std::string_view bad, std::string_view good) {
 void ModuleNameList::Clear() {
   bodies_.clear();
   next_counter_.clear();
+  names_.clear();
+  next_name_counter_.clear();
   count_ = 0;
+}
+
+std::string ModuleNameList::CountOn(std::string& body, std::string key, size_t end,
+                                    const Keys& taken, Counters& next_counter) {
+  // Digits are no letters, so the candidates of the upper-cased key are the upper-cased
+  // candidates: one search serves every body that differs from this one in letter case only.
+  int& next = next_counter.try_emplace(key, 1).first->second;
+  int counter = next;
+  for (; counter <= 98; ++counter) {
+    WriteCounter(key, end, counter);
+    if (taken.count(key) == 0) break;
+  }
+  if (counter > 98) {
+    counter = 99;
+    WriteCounter(key, end, counter);
+  }
+  next = counter < 99 ? counter + 1 : 99;
+  WriteCounter(body, end, counter);
+  return key;
 }
 
 bool ModuleNameList::MakeDistinctAndAdd(std::string& body) {
@@ -90,22 +112,25 @@ bool ModuleNameList::MakeDistinctAndAdd(std::string& body) {
   if (!Taken(upper) || zero == std::string::npos || zero == 0) {
     return bodies_.insert(std::move(upper)).second;
   }
-  // Digits are no letters, so the candidates of the upper-cased body are the upper-cased
-  // candidates: one search serves every body that differs from this one in letter case only.
-  int& next = next_counter_.try_emplace(upper, 1).first->second;
-  std::string candidate = upper;
-  int counter = next;
-  for (; counter <= 98; ++counter) {
-    WriteCounter(candidate, zero, counter);
-    if (!Taken(candidate)) break;
+  return bodies_.insert(CountOn(body, std::move(upper), zero, bodies_, next_counter_)).second;
+}
+
+bool ModuleNameList::MakeNameDistinctAndAdd(std::string& body) {
+  ++count_;
+  std::string key = ReaderNameKey(body);
+  if (!key.empty() && names_.count(key) != 0) {
+    size_t end = key.size();
+    key = CountOn(body, std::move(key), end, names_, next_name_counter_);
   }
-  if (counter > 98) {
-    counter = 99;
-    WriteCounter(candidate, zero, counter);
-  }
-  next = counter < 99 ? counter + 1 : 99;
-  WriteCounter(body, zero, counter);
-  return bodies_.insert(std::move(candidate)).second;
+  names_.insert(std::move(key));
+  return bodies_.insert(UpperCase(body)).second;
+}
+
+int64_t ReaderNameIndex::Add(std::string_view body, int64_t offset) {
+  std::string key = ReaderNameKey(body);
+  if (key.empty()) return -1;
+  auto [entry, added] = first_.try_emplace(std::move(key), offset);
+  return added ? -1 : entry->second;
 }
 
 std::string FileNamePart(const std::string& path, std::string_view separators) {

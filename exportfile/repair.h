@@ -56,22 +56,50 @@ class CharacterMap {
 // whether or not that is free. A name that is empty, or a body without a zero byte, is left
 // alone, and a one-character name keeps the digit 9 where two digits do not fit. Every body
 // joins the list, changed or not.
+//
+// The strict repair counts the same way on the names as other readers compare them
+// (ReaderNameKey): the name is the whole body when it has no zero byte, and an empty name is
+// left alone. One file is made distinct one way or the other, never both.
 class ModuleNameList {
  public:
   void Clear();
   // Returns false when the body still equals an earlier one: it has no name to count on, or
   // every candidate was taken.
   bool MakeDistinctAndAdd(std::string& body);
+  // The strict repair's: the counter by reader names. Returns false, as above, when the whole
+  // body still equals an earlier one.
+  bool MakeNameDistinctAndAdd(std::string& body);
   size_t size() const { return count_; }
 
  private:
+  using Keys = std::unordered_set<std::string>;
+  using Counters = std::unordered_map<std::string, int>;
   bool Taken(const std::string& upper) const { return bodies_.count(upper) != 0; }
+  // Writes the first free counter over the name in `body` and its `key`, whose names end at
+  // `end`; returns the key as written.
+  static std::string CountOn(std::string& body, std::string key, size_t end, const Keys& taken,
+                             Counters& next_counter);
 
-  std::unordered_set<std::string> bodies_;  // upper-cased
+  Keys bodies_;  // upper-cased
   // For a colliding body (upper-cased), the first counter not yet known to be taken. Bodies are
   // never removed, so a counter once taken stays taken.
-  std::unordered_map<std::string, int> next_counter_;
+  Counters next_counter_;
+  Keys names_;  // ReaderNameKey, for the strict repair
+  Counters next_name_counter_;
   size_t count_ = 0;
+};
+
+// The module names of a copy as other readers compare them (ReaderNameKey), for the check: the
+// offset of the first module of each name.
+class ReaderNameIndex {
+ public:
+  void Clear() { first_.clear(); }
+  // The offset of an earlier module of the same name, or -1 when there is none or the name is
+  // empty; remembers the module when its name is new.
+  int64_t Add(std::string_view body, int64_t offset);
+
+ private:
+  std::unordered_map<std::string, int64_t> first_;
 };
 
 // The repaired copy's name: the path up to and including the last "." of its file-name part,

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "exportfile/name_rules.h"
 #include "exportfile/testing/records.h"
 
 namespace qef {
@@ -184,6 +186,70 @@ TEST(ModuleNameListTest, CounterResultsMatchAPlainLinearSearch) {
     expected.push_back(body);
   }
   EXPECT_EQ(Distinct(Modules(names)), expected);
+}
+
+// One table for the comparison by reader names: whether a second module body names the same
+// module as a first one for another reader, and what the strict counter and the check make of
+// it. The whole body is compared only by the design's comparison.
+TEST(ReaderNameTest, SecondBodyNamesTheFirstModuleOrNot) {
+  struct Case {
+    const char* what;
+    std::string first;
+    std::string second;
+    bool same;           // for the other reader
+    std::string strict;  // the second body after MakeNameDistinctAndAdd
+  } cases[] = {
+      {"a zero byte in one body only", "Report-Print", ModuleBody("Report-Print"), true,
+       ModuleBody("Report-Prin1")},
+      {"different bytes after the zero", std::string("Report-Print\0\x01\0", 15),
+       std::string("Report-Print\0\0\0", 15), true, std::string("Report-Prin1\0\0\0", 15)},
+      {"ASCII case", ModuleBody("Ab"), ModuleBody("aB"), true, ModuleBody("a1")},
+      {"accented letters", ModuleBody("R\xE9sum\xE9"), ModuleBody("R\xC9SUM\xC9"), true,
+       ModuleBody("R\xC9SUM1")},
+      {"the four pairs off the row", ModuleBody("\x9A\x9C\x9E\xFF"), ModuleBody("\x8A\x8C\x8E\x9F"),
+       true,
+       ModuleBody("\x8A\x8C\x8E"
+                  "1")},
+      {"division and multiplication signs differ", ModuleBody("a\xF7"), ModuleBody("A\xD7"), false,
+       ModuleBody("A\xD7")},
+      {"no zero byte in either", "Name", "NAME", true, "NAM1"},
+      {"a name is no prefix of a longer one", ModuleBody("Nam"), ModuleBody("Name"), false,
+       ModuleBody("Name")},
+      {"empty names", std::string("\0a", 2), std::string("\0a", 2), false, std::string("\0a", 2)},
+      {"an empty body", "", "", false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(ReaderNameKey(c.first) == ReaderNameKey(c.second) && !ReaderNameKey(c.first).empty(),
+              c.same);
+    ModuleNameList names;
+    std::string first = c.first;
+    std::string second = c.second;
+    names.MakeNameDistinctAndAdd(first);
+    names.MakeNameDistinctAndAdd(second);
+    EXPECT_EQ(first, c.first) << "the first keeps its name";
+    EXPECT_EQ(second, c.strict);
+    ReaderNameIndex index;
+    EXPECT_EQ(index.Add(c.first, 10), -1);
+    EXPECT_EQ(index.Add(c.second, 20), c.same ? 10 : -1);
+  }
+}
+
+// Each byte folds to the partner the other reader gives it; every other byte, upper-case
+// letters among them, stays as it is.
+TEST(ReaderNameTest, LetterCaseFoldsByTheWindows1252Pairs) {
+  std::array<int, 256> partner;
+  partner.fill(-1);
+  for (int lower = 'a'; lower <= 'z'; ++lower) partner[lower] = lower - 0x20;
+  for (int lower = 0xE0; lower <= 0xFE; ++lower) {
+    if (lower != 0xF7) partner[lower] = lower - 0x20;
+  }
+  const int pairs[][2] = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+  for (const auto& pair : pairs) partner[pair[0]] = pair[1];
+  for (int byte = 0; byte < 256; ++byte) {
+    const auto folded = static_cast<uint8_t>(FoldLetterCase(static_cast<char>(byte)));
+    EXPECT_EQ(folded, partner[byte] >= 0 ? partner[byte] : byte) << "byte " << byte;
+  }
 }
 
 }  // namespace

@@ -136,6 +136,10 @@ void CheckCheckJson(const std::string& file, const std::string& name, const std:
     if (finding["kind"] == "cut_short") cut_short.push_back(finding["offset"].get<uint64_t>());
   }
   for (const Json& finding : entry["findings"]) {
+    if (finding["kind"] == "duplicate_name") {
+      Check(finding["earlier"].get<uint64_t>() < finding["offset"].get<uint64_t>(),
+            "a duplicate name of a later module");
+    }
     if (finding["kind"] != "change") continue;
     uint64_t offset = finding["offset"].get<uint64_t>();
     bool padded = std::find(cut_short.begin(), cut_short.end(), offset) != cut_short.end();

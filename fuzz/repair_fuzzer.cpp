@@ -37,7 +37,8 @@ struct Settings {
   size_t good_size;
 };
 
-// Chosen by the last byte, so the file itself stays the whole input.
+// Chosen by the last byte, so the file itself stays the whole input; its next bit turns the
+// strict repair of names on.
 constexpr Settings kSettings[] = {
     {"", 0, "", 0},            // the defaults
     {"ab", 2, "bc", 2},        // a Good byte that is a later Bad byte
@@ -94,7 +95,9 @@ void CheckFraming(const std::string& in, const std::string& out) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string input(reinterpret_cast<const char*>(data), size);
-  const Settings& settings = kSettings[size == 0 ? 0 : data[size - 1] % 4];
+  const uint8_t last = size == 0 ? 0 : data[size - 1];
+  const Settings& settings = kSettings[last % 4];
+  const bool strict_names = (last & 4) != 0;
 
   qef::HeadlessFileSystem fs;
   qef::HeadlessSettings stored;
@@ -103,6 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string good(settings.good, settings.good_size);
   if (!bad.empty()) stored.Set(qef::kSettingsKey, "Bad", bad);
   if (!good.empty()) stored.Set(qef::kSettingsKey, "Good", good);
+  if (strict_names) stored.Set(qef::kSettingsKey, qef::kStrictNamesValue, "1");
   qef::ScopedRuntime runtime(fs, stored, ui);
   // Small blocks make records straddle them; vary the size with the input.
   size_t block = 6 + size % 250;
@@ -136,7 +140,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckFraming(input, output);
   Check(output == qef::testing::ReferenceRepair(
                       input, qef::testing::EffectiveSetting(bad, qef::kDefaultBad),
-                      qef::testing::EffectiveSetting(good, qef::kDefaultGood)),
+                      qef::testing::EffectiveSetting(good, qef::kDefaultGood), strict_names),
         "the copy equals the independent model");
   return 0;
 }

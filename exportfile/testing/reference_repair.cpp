@@ -61,25 +61,94 @@ void ReplaceCharacters(std::string& body, const std::string& bad, const std::str
   }
 }
 
-// Tries the counters 1 to 99 over the end of the name (the bytes before the first zero byte)
-// until the whole body equals no earlier module body.
-void MakeModuleNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+// Tries the counters 1 to 99 over the last bytes of a name that ends at `end` until `same` finds
+// no earlier body equal to it. A name that ends at 0 is left alone.
+void CountUntilDistinct(std::string& body, size_t end,
+                        const std::vector<std::string>& earlier_bodies,
+                        bool (*same)(const std::string&, const std::string&)) {
+  if (end == 0) return;
   for (int counter = 1;; ++counter) {
-    const bool taken = std::any_of(
-        earlier_bodies.begin(), earlier_bodies.end(),
-        [&body](const std::string& earlier) { return EqualIgnoringCase(body, earlier); });
+    const bool taken = std::any_of(earlier_bodies.begin(), earlier_bodies.end(),
+                                   [&](const std::string& earlier) { return same(body, earlier); });
     if (!taken) return;
-    const size_t zero = body.find('\0');
-    if (zero == std::string::npos || zero == 0) return;
     if (counter < 10) {
-      body[zero - 1] = static_cast<char>('0' + counter);
-    } else if (zero >= 2) {
-      body[zero - 2] = static_cast<char>('0' + counter / 10);
-      body[zero - 1] = static_cast<char>('0' + counter % 10);
+      body[end - 1] = static_cast<char>('0' + counter);
+    } else if (end >= 2) {
+      body[end - 2] = static_cast<char>('0' + counter / 10);
+      body[end - 1] = static_cast<char>('0' + counter % 10);
     }
     // A one-character name has no room for two digits: it keeps the 9.
     if (counter == 99) return;
   }
+}
+
+// The name is the bytes before the first zero byte; a body without one gets no counter, and the
+// whole body is compared.
+void MakeModuleNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+  const size_t zero = body.find('\0');
+  CountUntilDistinct(body, zero == std::string::npos ? 0 : zero, earlier_bodies, EqualIgnoringCase);
+}
+
+// The strict repair's rules, written out again from their description.
+
+// A name runs to the first zero byte of its body, or to the body's end.
+size_t NameEnd(const std::string& body) { return std::min(body.find('\0'), body.size()); }
+
+bool IsControlCharacter(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  return byte >= 0x01 && byte <= 0x1F;
+}
+
+// CON, PRN, AUX, NUL, and COM or LPT with a digit or one of the superscripts 1, 2 and 3.
+bool IsDeviceName(const std::string& stem) {
+  std::string upper;
+  for (char c : stem) upper += AsciiUpper(c);
+  for (const char* device : {"CON", "PRN", "AUX", "NUL"}) {
+    if (upper == device) return true;
+  }
+  if (upper.size() != 4 || (upper.compare(0, 3, "COM") != 0 && upper.compare(0, 3, "LPT") != 0)) {
+    return false;
+  }
+  const auto last = static_cast<unsigned char>(upper[3]);
+  return (last >= '0' && last <= '9') || last == 0xB9 || last == 0xB2 || last == 0xB3;
+}
+
+// Control characters become hyphens, a device name before the first "." loses its last letter
+// to a hyphen, and so does every "." and blank at the end of the name.
+void MendName(std::string& body) {
+  const size_t end = NameEnd(body);
+  for (size_t i = 0; i < end; ++i) {
+    if (IsControlCharacter(body[i])) body[i] = '-';
+  }
+  const size_t stem = std::min(body.find('.'), end);
+  if (stem > 0 && IsDeviceName(body.substr(0, stem))) body[stem - 1] = '-';
+  for (size_t i = end; i > 0 && (body[i - 1] == '.' || body[i - 1] == ' '); --i) body[i - 1] = '-';
+}
+
+// Letters as the other reader folds them: ASCII, and the Windows-1252 letters by their pairs.
+unsigned char ReaderUpper(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  if (byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 0x20);
+  if (byte >= 0xE0 && byte <= 0xFE && byte != 0xF7) return static_cast<unsigned char>(byte - 0x20);
+  constexpr unsigned char kPairs[][2] = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+  for (const auto& pair : kPairs) {
+    if (byte == pair[0]) return pair[1];
+  }
+  return byte;
+}
+
+bool SameReaderName(const std::string& a, const std::string& b) {
+  const size_t length = NameEnd(a);
+  if (NameEnd(b) != length) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (ReaderUpper(a[i]) != ReaderUpper(b[i])) return false;
+  }
+  return true;
+}
+
+// The counter on the name as the other reader sees it; an empty name is left alone.
+void MakeReaderNameDistinct(std::string& body, const std::vector<std::string>& earlier_bodies) {
+  CountUntilDistinct(body, NameEnd(body), earlier_bodies, SameReaderName);
 }
 
 }  // namespace
@@ -97,7 +166,7 @@ bool IsAcceptedExportFile(const std::string& input) {
 }
 
 std::string ReferenceRepair(const std::string& input, const std::string& bad,
-                            const std::string& good) {
+                            const std::string& good, bool strict_names) {
   const size_t file_size = input.size();
   std::string output;
   std::vector<std::string> module_bodies;
@@ -131,8 +200,13 @@ std::string ReferenceRepair(const std::string& input, const std::string& bad,
     if (type == kAppNameRecord || type == kSourcePathRecord || type == kModuleNameRecord) {
       ReplaceCharacters(body, bad, good);
     }
+    if (strict_names && (type == kAppNameRecord || type == kModuleNameRecord)) MendName(body);
     if (type == kModuleNameRecord) {
-      MakeModuleNameDistinct(body, module_bodies);
+      if (strict_names) {
+        MakeReaderNameDistinct(body, module_bodies);
+      } else {
+        MakeModuleNameDistinct(body, module_bodies);
+      }
       module_bodies.push_back(body);
     }
     // The type and length bytes go out exactly as read.

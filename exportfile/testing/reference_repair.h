@@ -20,8 +20,10 @@ std::string EffectiveSetting(const std::optional<std::string>& stored, const std
 bool IsAcceptedExportFile(const std::string& input);
 
 // The bytes of the repaired copy of an accepted export file, for the effective Bad and Good
-// strings (defaults already in place).
+// strings (defaults already in place). With `strict_names`, the strict repair: application and
+// module names that Windows rejects are mended, and module names are kept distinct as another
+// reader compares them (the bytes before the first zero byte, accented letters folded too).
 std::string ReferenceRepair(const std::string& input, const std::string& bad,
-                            const std::string& good);
+                            const std::string& good, bool strict_names = false);
 
 }  // namespace qef::testing
