@@ -190,7 +190,7 @@ TEST(ModuleNameListTest, CounterResultsMatchAPlainLinearSearch) {
 
 // One table for the comparison by reader names: whether a second module body names the same
 // module as a first one for another reader, and what the strict counter and the check make of
-// it. The whole body is compared only by the design's comparison.
+// it. The whole body is compared only by the default repair.
 TEST(ReaderNameTest, SecondBodyNamesTheFirstModuleOrNot) {
   struct Case {
     const char* what;
