@@ -3,6 +3,10 @@
 // peak memory of each, at several file sizes, and times the repair's worst cases.
 //
 //   repair_bench [--sizes-mib N,N,...] [--runs N] [--dir PATH] [--keep]
+//   repair_bench --make-folder DIR [--files N] [--kib MIN-MAX]
+//
+// --make-folder writes an everyday folder of export files instead of timing anything: N files
+// (1,000 by default) of 8 KiB to 2 MiB, for bench/efx_vs_cp --folder.
 //
 // Every measured run happens in a forked child, so its peak resident set (ru_maxrss from wait4)
 // belongs to that run alone and the parent's state cannot leak from one run into the next.
@@ -18,6 +22,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cinttypes>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -159,8 +165,9 @@ std::string ModuleName(uint64_t n) {
   }
 }
 
-GeneratedFile GenerateLargeFile(const std::string& path, uint64_t target_bytes) {
-  std::mt19937 random(20240615);  // fixed seed: the same file on every run
+GeneratedFile GenerateLargeFile(const std::string& path, uint64_t target_bytes,
+                                uint32_t seed = 20240615) {
+  std::mt19937 random(seed);  // fixed seed: the same file on every run
   auto uniform = [&random](uint32_t low, uint32_t high) {
     return std::uniform_int_distribution<uint32_t>(low, high)(random);
   };
@@ -504,7 +511,31 @@ struct Options {
   int runs = 3;
   std::string dir;
   bool keep = false;
+  std::string folder;  // --make-folder
+  int files = 1000;
+  uint64_t min_kib = 8;
+  uint64_t max_kib = 2048;
 };
+
+// The folder of everyday work: sizes spread evenly on a log scale from 8 KiB to 2 MiB by default
+// (most real export files are small), a few in ten of them modules (.MEF), each file its own seed.
+int MakeFolder(const Options& options) {
+  if (::mkdir(options.folder.c_str(), 0755) != 0 && errno != EEXIST)
+    Die("cannot create " + options.folder);
+  std::mt19937 random(20261207);
+  std::uniform_real_distribution<double> log_size(std::log(1024.0 * options.min_kib),
+                                                  std::log(1024.0 * options.max_kib));
+  uint64_t total = 0;
+  for (int n = 0; n < options.files; ++n) {
+    auto size = static_cast<uint64_t>(std::exp(log_size(random)));
+    char name[32];
+    std::snprintf(name, sizeof name, "App%04d.%s", n, n % 10 < 3 ? "MEF" : "AEF");
+    total += GenerateLargeFile(options.folder + "/" + name, size, random()).bytes;
+  }
+  std::printf("%d export files, %.1f MiB in all, in %s\n", options.files,
+              static_cast<double>(total) / kMiB, options.folder.c_str());
+  return 0;
+}
 
 bool ParseSizes(const std::string& list, std::vector<uint64_t>& sizes) {
   sizes.clear();
@@ -531,11 +562,20 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.dir = argv[++i];
     } else if (arg == "--keep") {
       options.keep = true;
+    } else if (arg == "--make-folder" && has_value) {
+      options.folder = argv[++i];
+    } else if (arg == "--files" && has_value) {
+      options.files = std::atoi(argv[++i]);
+    } else if (arg == "--kib" && has_value) {
+      if (std::sscanf(argv[++i], "%" SCNu64 "-%" SCNu64, &options.min_kib, &options.max_kib) != 2) {
+        return false;
+      }
     } else {
       return false;
     }
   }
-  return options.runs >= 1;
+  return options.runs >= 1 && options.files >= 1 && options.min_kib >= 1 &&
+         options.min_kib <= options.max_kib;
 }
 
 int Main(int argc, char** argv) {
@@ -547,10 +587,15 @@ int Main(int argc, char** argv) {
         "                    (default 64,256,1024)\n"
         "  --runs N          runs of each measurement, the median counts (default 3)\n"
         "  --dir PATH        where the temporary folder goes (default $TMPDIR or /tmp)\n"
-        "  --keep            keep the generated files\n",
+        "  --keep            keep the generated files\n"
+        "   or: repair_bench --make-folder DIR [--files N] [--kib MIN-MAX]\n"
+        "  --make-folder DIR write N everyday export files into DIR\n"
+        "  --files N         how many (default 1000)\n"
+        "  --kib MIN-MAX     their sizes in KiB, spread on a log scale (default 8-2048)\n",
         stderr);
     return 2;
   }
+  if (!options.folder.empty()) return MakeFolder(options);
   if (options.dir.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     options.dir = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";

@@ -221,8 +221,10 @@ TEST_F(ProcessEFTest, CancelWhileTheOutputIsWrittenBehindDiscardsTheCopy) {
   records += Record(AEF_REC_APPNAME, "a:b");
   fs_.AddFile("big.AEF", ExportFile(records));
   fs_.AddFile("big.fix", "earlier copy");
-  ui_.ScheduleEvent(60, CommandEvent(kCancelButtonId));  // past several spans of 1 MiB
+  SetCopyBlockSize(256 * 1024);  // so that an 8 MB file is large enough to be written behind
+  ui_.ScheduleEvent(60, CommandEvent(kCancelButtonId));  // past several spans
   EXPECT_EQ(Run({"big.AEF"}), 0u);
+  SetCopyBlockSize(kDefaultCopyBlockSize);
   EXPECT_EQ(ui_.exec_calls, 60);
   EXPECT_GT(fs_.span_copies, 1);
   EXPECT_EQ(fs_.Content("big.fix"), "earlier copy");

@@ -39,6 +39,7 @@ class FileView {
 //   without a failure only when the source ends first.
 // - View maps up to `size` bytes from `offset`, fewer where the file ends now; null when the
 //   backend has no views or the mapping failed, and the caller then reads instead.
+// - WriteAt writes all `count` bytes at `offset` or returns false; the position stays where it was.
 // - Close releases the file; false when data could not be written out.
 class File {
  public:
@@ -46,6 +47,12 @@ class File {
   virtual int64_t Read(void* buffer, size_t count) = 0;
   virtual bool Write(const void* data, size_t count) = 0;
   virtual int64_t Seek(int64_t offset, SeekOrigin origin) = 0;
+  // A backend with a positioned write overrides this one, which seeks there and back.
+  virtual bool WriteAt(int64_t offset, const void* data, size_t count) {
+    int64_t position = Seek(0, SeekOrigin::kCurrent);
+    return position >= 0 && Seek(offset, SeekOrigin::kStart) == offset && Write(data, count) &&
+           Seek(position, SeekOrigin::kStart) == position;
+  }
   virtual int64_t Size() = 0;  // -1 on an error
   virtual SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) = 0;
   virtual std::unique_ptr<FileView> View(int64_t offset, size_t size) = 0;

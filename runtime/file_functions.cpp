@@ -103,8 +103,7 @@ class BufferedFile {
       return 0;
     }
     if (behind_ != nullptr) return NoFault(behind_->WriteAt(offset, in, count), error) ? count : 0;
-    if (file_->Seek(offset, SeekOrigin::kStart) != offset || !file_->Write(in, count) ||
-        file_->Seek(position, SeekOrigin::kStart) != position) {
+    if (!file_->WriteAt(offset, in, count)) {
       failed_ = true;
       error = kErrorWriteFault;
       return 0;

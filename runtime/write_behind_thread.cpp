@@ -130,11 +130,8 @@ class ThreadWriteBehind : public WriteBehind {
 
   Fault Do(const Task& task) {
     if (task.at >= 0) {
-      int64_t position = output_.Seek(0, SeekOrigin::kCurrent);
-      bool written = position >= 0 && output_.Seek(task.at, SeekOrigin::kStart) == task.at &&
-                     output_.Write(task.data.data(), task.data.size()) &&
-                     output_.Seek(position, SeekOrigin::kStart) == position;
-      return written ? Fault::kNone : Fault::kWrite;
+      return output_.WriteAt(task.at, task.data.data(), task.data.size()) ? Fault::kNone
+                                                                          : Fault::kWrite;
     }
     if (task.input == nullptr) {
       return output_.Write(task.data.data(), static_cast<size_t>(task.size)) ? Fault::kNone
