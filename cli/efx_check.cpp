@@ -301,15 +301,12 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
       continue;
     }
     FileResult result = run.RepairFile(file.path);
-    report.EndFile(result, run.failure());
+    report.EndFile(result, run.FailureWithReason());
     if (result == FileResult::kCancelled) break;
   }
   report.Finish(oWin.lAbort);
   std::fflush(env.out);
-  if (oWin.lAbort) {
-    std::fputs("Cancelled.\n", env.err);
-    return kExitCancelled;
-  }
+  if (oWin.lAbort) return Cancelled(env);
   return report.ExitStatus();
 }
 

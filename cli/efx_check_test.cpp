@@ -367,8 +367,8 @@ TEST_F(EfxCheckTest, FilesThatCannotBeProcessedGetTheRepairsMessage) {
   EXPECT_EQ(errors,
             (std::vector<std::string>{
                 "",
-                "App.MEF would be repaired to App.fix, which this run has already written, so it "
-                "is not processed",
+                "App.MEF would be repaired to App.fix, the copy of an earlier file of this run, "
+                "so it would not be processed",
                 "old.fix already has the extension .fix: its repaired copy would replace it, so "
                 "it is not processed",
                 "short.AEF is not a valid Export File", "Error reading gone.AEF"}));
