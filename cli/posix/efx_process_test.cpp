@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cli/posix/real_program.h"
 #include "exportfile/export_file.h"
 #include "exportfile/testing/records.h"
 #include "platform/posix/posix_test_folder.h"
@@ -38,15 +38,6 @@ struct Outcome {
   std::string out;
   std::string err;
 };
-
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  std::string bytes(static_cast<size_t>(file.tellg()), '\0');
-  file.seekg(0);
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
-}
 
 // How a child's standard streams are set up before it runs the program.
 struct Streams {
@@ -84,12 +75,7 @@ pid_t Start(const char* program, const std::vector<std::string>& args, const std
   for (int fd : streams.closed) ::close(fd);
   ::setenv("LC_ALL", "C.UTF-8", 1);
   ::setenv("EXPORTFIX_SETTINGS", scratch.Path("settings.ini").c_str(), 1);
-  std::vector<char*> argv{const_cast<char*>(program)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  ::alarm(kAlarmSeconds);  // kept across exec
-  ::execv(program, argv.data());
-  ::_exit(127);
+  ExecWithAlarm(program, args, kAlarmSeconds);
 }
 
 Outcome Finish(pid_t child, const PosixTestFolder& scratch, const Streams& streams) {
