@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +47,7 @@ struct Streams {
   std::string err;          // likewise
   std::vector<int> closed;  // descriptors closed instead
   int pipe_to_nobody = -1;  // a descriptor sent to a pipe whose reading end is closed
+  rlim_t file_size_limit = RLIM_INFINITY;  // with SIGXFSZ ignored: a write past it fails
 };
 
 pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& folder,
@@ -73,6 +75,11 @@ pid_t Start(const char* program, const std::vector<std::string>& args, const std
     ::signal(SIGPIPE, SIG_DFL);  // as a shell would leave it
   }
   for (int fd : streams.closed) ::close(fd);
+  if (streams.file_size_limit != RLIM_INFINITY) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = {streams.file_size_limit, streams.file_size_limit};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
   ::setenv("LC_ALL", "C.UTF-8", 1);
   ::setenv("EXPORTFIX_SETTINGS", scratch.Path("settings.ini").c_str(), 1);
   ExecWithAlarm(program, args, kAlarmSeconds);
@@ -245,6 +252,25 @@ TEST_F(EfxProcessTest, ABrokenPipeIsAWriteErrorNotTheEndOfTheRun) {
     EXPECT_EQ(folder_.Get("B.fix"), SmallRepaired("b"));
     EXPECT_TRUE(Temporaries(folder_.path()).empty());
   }
+}
+
+// efx says why a copy could not be created or written; the boxes of exportfix keep the texts.
+TEST_F(EfxProcessTest, TheSystemsReasonFollowsTheFailure) {
+  folder_.Put("App.AEF", Small("a") + std::string(200000, 'z'));
+  std::filesystem::create_directory(folder_.Path("App.fix"));
+  Outcome outcome = RunToEnd(EFX_PATH, {"fix", "App.AEF"}, folder_.path(), scratch_);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("Could not create App.fix (is a directory)"), std::string::npos)
+      << outcome.err;
+  std::filesystem::remove(folder_.Path("App.fix"));
+
+  Streams streams;
+  streams.file_size_limit = 65536;
+  outcome = RunToEnd(EFX_PATH, {"fix", "App.AEF"}, folder_.path(), scratch_, streams);
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_NE(outcome.err.find("Error writing App.fix (file too large)"), std::string::npos)
+      << outcome.err;
+  EXPECT_TRUE(Temporaries(folder_.path()).empty());
 }
 
 // A large input whose copy takes a while: name records all along it.

@@ -120,17 +120,19 @@ TEST_F(PosixFileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
   folder_.Put("App.fix", "copy");
   ASSERT_EQ(::mkdir(folder_.Path("sub").c_str(), 0700), 0);
   ASSERT_EQ(::mkdir(folder_.Path("other").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(folder_.Path("other/sub").c_str(), 0700), 0);
   folder_.Put("other/x", "");
   ASSERT_EQ(::symlink(".", folder_.Path("alias").c_str()), 0);
   ASSERT_EQ(::symlink("App.fix", folder_.Path("Link.AEF").c_str()), 0);
-  ASSERT_EQ(::symlink("other", folder_.Path("sl").c_str()), 0);
+  ASSERT_EQ(::symlink("other/sub", folder_.Path("sl").c_str()), 0);
   auto entry = [&](const std::string& name) { return files_.IdentifyEntry(folder_.Path(name)); };
   auto file = [&](const std::string& name) { return files_.IdentifyFile(folder_.Path(name)); };
 
   ASSERT_TRUE(entry("App.fix"));
   EXPECT_EQ(entry("alias/App.fix"), entry("App.fix"));
   EXPECT_EQ(entry("sub/../App.fix"), entry("App.fix"));
-  EXPECT_NE(entry("sl/../App.fix"), entry("App.fix")) << "sl/.. is the parent of other";
+  EXPECT_NE(entry("sl/../App.fix"), entry("App.fix")) << "sl/.. is other, not this folder";
+  EXPECT_EQ(entry("sl/../App.fix"), entry("other/App.fix"));
   EXPECT_NE(entry("App.fix2"), entry("App.fix"));
   EXPECT_NE(entry("app.fix"), entry("App.fix"));
   EXPECT_TRUE(entry("not yet.fix")) << "an entry need not exist";
