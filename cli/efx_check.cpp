@@ -215,8 +215,9 @@ class CheckReport : public RecordObserver {
     if (json_) {
       std::fprintf(out_, "%s\n%s", first_finding_ ? "" : ",", finding.dump().c_str());
     } else {
+      // Made of Quoted and Printable pieces: printable ASCII already, its own \\ included.
       std::fprintf(out_, "%12" PRId64 "  %-21s  %s\n", finding["offset"].get<int64_t>(),
-                   finding["name"].get<std::string>().c_str(), Shown(text).c_str());
+                   finding["name"].get<std::string>().c_str(), text.c_str());
     }
     first_finding_ = false;
   }

@@ -278,7 +278,7 @@ TEST(ProcessEFPosixTest, InputRemovedOrCutAfterItsTest) {
 TEST(ProcessEFPosixTest, HostileSettingsFiles) {
   using namespace std::string_literals;
   const std::string section = "[Quillon Pack 2\\Export Fix]\n";
-  const std::string long_bad(1 << 20, 'q');
+  const std::string long_bad((1 << 19) - 64, 'q');  // two of them fit in the largest file read
   struct Case {
     const char* name;
     std::optional<std::string> file;  // nothing: a folder stands where the file should be
@@ -287,6 +287,8 @@ TEST(ProcessEFPosixTest, HostileSettingsFiles) {
   } cases[] = {
       {"very long values", section + "Bad=" + long_bad + ":\nGood=" + long_bad + "+\n",
        long_bad + ":", long_bad + "+"},
+      {"larger than 1 MiB: not read", section + "Bad=" + long_bad + long_bad + long_bad + ":\n", "",
+       ""},
       {"zero bytes in the values", section + "Bad=a\0:\nGood=A\0+\n"s, "a\0:"s, "A\0+"s},
       {"bytes beyond ASCII", section + "Bad=\xE9:\nGood=e\xFF\n", "\xE9:", "e\xFF"},
       {"values missing", section, "", ""},
