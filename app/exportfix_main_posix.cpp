@@ -13,11 +13,26 @@
 #include "runtime/runtime.h"
 #include "runtime/runtime_state.h"
 
+namespace {
+
+// Where the screens and questions go: standard output, unless the answers come from a terminal
+// and standard output goes elsewhere; then to that terminal, where the user sees them.
+std::FILE* QuestionStream(bool interactive) {
+  if (interactive || ::isatty(STDIN_FILENO) != 1 || ::isatty(STDOUT_FILENO) == 1) return stdout;
+  const char* terminal = ::ttyname(STDIN_FILENO);
+  std::FILE* stream = terminal != nullptr ? std::fopen(terminal, "we") : nullptr;
+  return stream != nullptr ? stream : stdout;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  qef::EnsureStandardStreams();
   auto files = qef::MakeSystemFileSystem();
   auto settings = qef::MakeSystemSettings();
   bool interactive = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
-  qef::PosixTerminalUi ui(STDIN_FILENO, stdout, interactive, qef::InstallInterruptFlag());
+  qef::PosixTerminalUi ui(STDIN_FILENO, QuestionStream(interactive), interactive,
+                          qef::InstallInterruptFlag());
   // Files named on the command line are repaired instead of asking for them.
   std::vector<std::string> given_files;
   for (int i = 1; i < argc; ++i) given_files.push_back(qef::SystemFullPath(argv[i]));
@@ -34,5 +49,13 @@ int main(int argc, char** argv) {
   qef::ScopedRuntime runtime(*files, *settings, ui);
   runtime.runtime().state().locale = locale.get();
   runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
-  return qef::RunProgram(program, *files, *settings, ui);
+  int status = qef::RunProgram(program, *files, *settings, ui);
+  // What was written must have arrived: a failed write is no success.
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+    std::fputs("exportfix: error writing standard output\n", stderr);
+    if (status == 0) status = 1;
+  }
+  // Ended by a signal (SIGTERM, SIGHUP, Ctrl-C in line mode): the run was cancelled.
+  if (int signal = qef::StopSignal(); signal != 0) status = 128 + signal;
+  return status;
 }

@@ -108,7 +108,7 @@ check_frames "intro box scrolled to its end"
 keys Enter
 wait_for "Select Export Files to fix"
 check_frames "file picker at 40x12"
-expect "file picker at 40x12" 'evil\x1b[2J\x1b]0;owned\x1b\.A'
+expect "file picker at 40x12" 'evil\x1b[2J\x1b]0;owned\x1b\\.'
 # Entries: ../ Clean.AEF evil Helpers.MEF "Invoice Manager.AEF" Large.AEF; choose Large, then evil.
 keys End Space Home Down Down Space
 wait_for "2 chosen"
@@ -122,7 +122,7 @@ kill -CONT "$pid"
 wait_for "valid Export File" 600
 check_frames "warning box at 40x12"
 expect "warning box at 40x12" "[> OK <]"
-expect_in_box "warning box at 40x12" 'evil\x1b[2J\x1b]0;owned\x1b\.AEF'
+expect_in_box "warning box at 40x12" 'evil\x1b[2J\x1b]0;owned\x1b\\.AEF'
 keys Enter
 wait_for "Finished!"
 check_frames "final box at 40x12"
@@ -185,7 +185,7 @@ wait_for "Terminal too small: 30x10"
 resize 80 24
 wait_for "[> OK <]"
 check_frames "warning box at 80x24"
-expect_in_box "warning box at 80x24" 'evil\x1b[2J\x1b]0;owned\x1b\.AEF'
+expect_in_box "warning box at 80x24" 'evil\x1b[2J\x1b]0;owned\x1b\\.AEF'
 expect "warning box at 80x24" "valid Export File"
 keys Enter
 wait_for "1 .FIX file was successfully written."

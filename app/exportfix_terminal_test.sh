@@ -84,4 +84,33 @@ grep -qF "2 .FIX files were successfully written." "$work/given.txt" ||
 cmp "$work/Clean.AEF" "$work/Clean.fix"
 test -f "$work/sub/Helpers.fix" || { echo "sub/Helpers.fix missing"; exit 1; }
 test ! -e "$work/Invoice Manager.fix" || { echo "a file not given was repaired"; exit 1; }
-echo "exportfix in a terminal: intro, picker, run and final box as expected; StrictNames read; files given too"
+
+# SIGTERM while a box waits: the box closes, the terminal is given back (main screen, cursor
+# shown) and the status is 128 + 15.
+tmux_ kill-session -t "$session"
+tmux_ new-session -d -s "$session" -x 100 -y 40 -c "$work" \
+  "'$exportfix'; echo \"exportfix ended: \$?\"; sleep 60"
+wait_for "This program will replace invalid characters"
+[ "$(tmux_ display -p -t "$session" '#{alternate_on}')" = 1 ] ||
+  { echo "exportfix did not take the alternate screen"; exit 1; }
+shell=$(tmux_ display -p -t "$session" '#{pane_pid}')
+program=$(pgrep -P "$shell" -x exportfix || true)
+[ -n "$program" ] || { echo "exportfix not found under the pane's shell $shell"; exit 1; }
+kill -TERM "$program"
+wait_for "exportfix ended: 143"
+state=$(tmux_ display -p -t "$session" '#{alternate_on} #{cursor_flag}')
+[ "$state" = "0 1" ] || { echo "terminal not restored after SIGTERM (alternate, cursor: $state)"; exit 1; }
+
+# Answers from the terminal, output to a file: the questions are asked on the terminal.
+tmux_ kill-session -t "$session"
+tmux_ new-session -d -s "$session" -x 100 -y 40 -c "$work" \
+  "'$exportfix' Clean.AEF > '$work/redirected.txt'; echo \"exportfix ended: \$?\"; sleep 60"
+wait_for "This program will replace invalid characters"
+wait_for "[ OK ]  [ Cancel ] >"
+keys Enter
+wait_for "1 .FIX file was successfully written."
+keys Enter
+wait_for "exportfix ended: 0"
+! grep -qF "This program will replace" "$work/redirected.txt" ||
+  { echo "the questions went into the redirected output"; exit 1; }
+echo "exportfix in a terminal: intro, picker, run and final box as expected; StrictNames read; files given too; SIGTERM restores the terminal; questions on the terminal"

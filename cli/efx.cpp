@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
@@ -80,7 +82,9 @@ constexpr char kHelp[] =
     "  check: 0 nothing to repair, 1 a file needs repair (with --strict-names also: a name\n"
     "  stays invalid or duplicated), 3 a file cannot be processed.\n"
     "  dump: 0 listed, 1 the file cannot be read as an export file.\n"
-    "  ls: 0 listed (also when nothing matched), 2 usage error.\n";
+    "  ls: 0 listed (also when nothing matched), 1 the folder cannot be read, 2 usage error.\n"
+    "  Every command: 2 when standard output could not be written; 128 + the signal when\n"
+    "  SIGTERM or SIGHUP cancelled it (130 for Ctrl-C).\n";
 
 constexpr char kVersion[] = "efx (Quillon Export File Fix) 1.1\n";
 
@@ -102,7 +106,36 @@ std::vector<std::string> EmptyValuesAsArguments(const std::vector<std::string>& 
   return result;
 }
 
+// A report cut short by a failed write must not end with the status of a complete one: what is
+// left is written out, and a failure on either stream since the start is an error of its own.
+int FinishOutput(EfxEnvironment& env, int status) {
+  errno = 0;
+  const bool out_failed = std::fflush(env.out) != 0 || std::ferror(env.out) != 0;
+  const int reason = errno;
+  if (out_failed) {
+    std::string text = "efx: error writing standard output";
+    if (reason != 0) text += " (" + SystemReason(reason) + ")";
+    std::fprintf(env.err, "%s\n", text.c_str());
+  }
+  std::fflush(env.err);
+  return out_failed || std::ferror(env.err) != 0 ? kExitOutputFailed : status;
+}
+
 }  // namespace
+
+std::string SystemReason(int error) {
+  std::string text = std::strerror(error);
+  if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || text[1] > 'Z')) {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
+int Cancelled(EfxEnvironment& env) {
+  std::fputs("Cancelled.\n", env.err);
+  int signal = env.stop_signal != nullptr ? env.stop_signal() : 0;
+  return signal > 0 ? 128 + signal : kExitCancelled;
+}
 
 int UsageError(EfxEnvironment& env, const std::string& message) {
   std::fprintf(env.err, "efx: %s\n%s", DisplayText(message, env.encoding).c_str(), kUsage);
@@ -183,21 +216,20 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(paths, oWin);
+  uint32_t fixed = ProcessEF(paths, oWin, true);
   if (unmatched && fixed == paths.size() && !oWin.lAbort) {
     std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
   }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
-  if (oWin.lAbort) {
-    std::fputs("Cancelled.\n", env.err);
-    return kExitCancelled;
-  }
+  if (oWin.lAbort) return Cancelled(env);
   return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
 }
 
-int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
+namespace {
+
+int RunCommand(const std::vector<std::string>& args, EfxEnvironment& env) {
   if (args.empty()) return UsageError(env, "no command given");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
@@ -214,6 +246,12 @@ int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
   if (command == "dump") return RunDump(rest, env);
   if (command == "ls") return RunLs(rest, env);
   return UsageError(env, "unknown command " + command);
+}
+
+}  // namespace
+
+int RunEfx(const std::vector<std::string>& args, EfxEnvironment& env) {
+  return FinishOutput(env, RunCommand(args, env));
 }
 
 }  // namespace qef

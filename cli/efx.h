@@ -17,7 +17,8 @@ inline constexpr int kExitFailed = 1;       // efx fix, efx dump: a file failed
 inline constexpr int kExitNeedsRepair = 1;  // efx check: a file would be changed by the repair
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitCannotProcess = 3;  // efx check: a file cannot be processed
-inline constexpr int kExitCancelled = 130;
+inline constexpr int kExitOutputFailed = 2;   // standard output or error could not be written
+inline constexpr int kExitCancelled = 130;    // 128 + SIGINT; 128 + the signal that cancelled
 
 struct EfxEnvironment {
   FileSystem& files;
@@ -30,6 +31,8 @@ struct EfxEnvironment {
   TerminalEncoding encoding = TerminalEncoding::kUtf8;
   // FILE arguments with wildcards are expanded by efx itself (the Windows build).
   bool expand_wildcards = false;
+  // The signal that cancelled the run (0: none, or unknown), for the exit status 128 + signal.
+  int (*stop_signal)() = nullptr;
 };
 
 // Runs one efx command line (without the program name) and returns its exit status.

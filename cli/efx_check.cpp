@@ -269,8 +269,9 @@ class CheckReport : public RecordObserver {
     if (json_) {
       std::fprintf(out_, "%s\n%s", first_finding_ ? "" : ",", finding.dump().c_str());
     } else {
+      // Made of Quoted and Printable pieces: printable ASCII already, its own \\ included.
       std::fprintf(out_, "%12" PRId64 "  %-21s  %s\n", finding["offset"].get<int64_t>(),
-                   finding["name"].get<std::string>().c_str(), Shown(text).c_str());
+                   finding["name"].get<std::string>().c_str(), text.c_str());
     }
     first_finding_ = false;
   }
@@ -367,15 +368,12 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
       continue;
     }
     FileResult result = run.RepairFile(file.path);
-    report.EndFile(result, run.failure());
+    report.EndFile(result, run.FailureWithReason());
     if (result == FileResult::kCancelled) break;
   }
   report.Finish(oWin.lAbort);
   std::fflush(env.out);
-  if (oWin.lAbort) {
-    std::fputs("Cancelled.\n", env.err);
-    return kExitCancelled;
-  }
+  if (oWin.lAbort) return Cancelled(env);
   return report.ExitStatus();
 }
 

@@ -410,21 +410,23 @@ TEST_F(EfxCheckTest, FilesThatCannotBeProcessedGetTheRepairsMessage) {
   EXPECT_EQ(errors,
             (std::vector<std::string>{
                 "",
-                "App.MEF would be repaired to App.fix, which this run has already written, so it "
-                "is not processed",
+                "App.MEF would be repaired to App.fix, the copy of an earlier file of this run, "
+                "so it would not be processed",
                 "old.fix already has the extension .fix: its repaired copy would replace it, so "
                 "it is not processed",
                 "short.AEF is not a valid Export File", "Error reading gone.AEF"}));
   EXPECT_EQ(report["summary"]["cannot_process"], 4);
 
-  // efx fix says the same about the first of them.
+  // efx fix refuses the same file, in the words of a run that writes.
   EfxResult text = Run({"check", "short.AEF"});
   EXPECT_EQ(text.out,
             "short.AEF\n  cannot be processed: short.AEF is not a valid Export File\n"
             "1 file: 0 need repair, 0 nothing to repair, 1 cannot be processed\n");
   EXPECT_EQ(Run({"fix", "App.AEF", "App.MEF"}).status, kExitFailed);
   ASSERT_FALSE(ui_.boxes.empty());
-  EXPECT_EQ(ui_.boxes.back().text, errors[1]);
+  EXPECT_EQ(ui_.boxes.back().text,
+            "App.MEF would be repaired to App.fix, which this run has already written, so it is "
+            "not processed");
 }
 
 TEST_F(EfxCheckTest, ModuleNamesLeftDuplicatedAreListed) {

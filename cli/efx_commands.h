@@ -23,6 +23,13 @@ int RunDump(const std::vector<std::string>& args, EfxEnvironment& env);
 // Reports a usage error on standard error, with the usage lines; returns kExitUsage.
 int UsageError(EfxEnvironment& env, const std::string& message);
 
+// The system's words for a C run-time error code (errno), starting in lower case.
+std::string SystemReason(int error);
+
+// Reports the cancel on standard error; returns 128 + the signal that asked for it (130 for
+// Ctrl-C).
+int Cancelled(EfxEnvironment& env);
+
 // Parses a command's arguments with its options declared in `app`, which also gets -h/--help.
 // Returns the exit status when the command ends here: after the help text or a usage error.
 std::optional<int> ParseCommand(CLI::App& app, std::vector<std::string> args, EfxEnvironment& env);

@@ -234,13 +234,10 @@ int RunDump(const std::vector<std::string>& args, EfxEnvironment& env) {
   writer.Finish();
   std::fflush(env.out);
   if (result == FileResult::kFailed) {
-    std::fprintf(env.err, "%s\n", DisplayText(run.failure(), env.encoding).c_str());
+    std::fprintf(env.err, "%s\n", DisplayText(run.FailureWithReason(), env.encoding).c_str());
     return kExitFailed;
   }
-  if (result == FileResult::kCancelled) {
-    std::fputs("Cancelled.\n", env.err);
-    return kExitCancelled;
-  }
+  if (result == FileResult::kCancelled) return Cancelled(env);
   return kExitOk;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/byte_text.h"
 #include "fsutil/extended_directory.h"
+#include "runtime/directory_functions.h"
 #include "runtime/display_text.h"
 #include "runtime/international.h"
 #include "runtime/runtime.h"
@@ -169,6 +170,14 @@ int RunLs(const std::vector<std::string>& args, EfxEnvironment& env) {
   // Inside the program's run-time: its directory search and international settings.
   ScopedRuntime runtime(env.files, env.settings, env.ui);
   Array rows = ExtendedDirectory(operands[0], attributes);
+  // Nothing matched, or no such folder: an empty listing. A folder that could not be read is
+  // no listing at all.
+  if (const uint32_t error = SearchError();
+      rows.empty() && error != 0 && error != kSearchNoMatch && error != kSearchNoFolder) {
+    std::fprintf(env.err, "efx: cannot read the folder of %s\n",
+                 DisplayText(operands[0], env.encoding).c_str());
+    return kExitFailed;
+  }
   if (json) {
     PrintJson(rows, env.out);
   } else {

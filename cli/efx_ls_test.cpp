@@ -103,6 +103,21 @@ TEST_F(EfxLsTest, NothingFoundIsAnEmptyListing) {
   EXPECT_EQ(ReadAll(out_), "[]\n");
 }
 
+// Unlike "no match", a folder that cannot be read (access denied, a path too long) has no
+// listing at all; a folder that does not exist stays an empty one.
+TEST_F(EfxLsTest, AFolderThatCannotBeReadIsAnError) {
+  search_.search_errors["locked/*"] = 5;
+  search_.search_errors["long/*"] = 206;
+  search_.search_errors["gone/*"] = kSearchNoFolder;
+  EXPECT_EQ(Run({"ls", "locked/*"}), kExitFailed);
+  EXPECT_EQ(Run({"ls", "--json", "long/*"}), kExitFailed);
+  EXPECT_EQ(ReadAll(err_),
+            "efx: cannot read the folder of locked/*\nefx: cannot read the folder of long/*\n");
+  EXPECT_EQ(ReadAll(out_), "");
+  EXPECT_EQ(Run({"ls", "--json", "gone/*"}), kExitOk);
+  EXPECT_EQ(ReadAll(out_), "[]\n");
+}
+
 TEST_F(EfxLsTest, JsonEscapesControlAndHighBytes) {
   search_.Script("odd", {HeadlessDirectorySearch::Entry("a\\b\t\x01\xE9", 0)});
   EXPECT_EQ(Run({"ls", "--json", "odd"}), kExitOk);

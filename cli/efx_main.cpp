@@ -12,12 +12,14 @@
 #include "ui/console_ui.h"
 
 int main(int argc, char** argv) {
+  qef::EnsureStandardStreams();
   auto files = qef::MakeSystemFileSystem();
   auto settings = qef::MakeSystemSettings();
   const qef::TerminalEncoding encoding = qef::ConsoleEncoding();
   qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag(), encoding);
   qef::EfxEnvironment env{*files, *settings, ui, stdout, stderr, encoding};
   env.expand_wildcards = QEF_EFX_EXPANDS_WILDCARDS != 0;
+  env.stop_signal = qef::StopSignal;
   // The run-time with the error system around the whole run, so that an error or an escaping
   // exception ends in the default handler (error log, message, exit code) however deep it arose.
   auto locale = qef::MakeSystemLocale();

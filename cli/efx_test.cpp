@@ -137,7 +137,7 @@ bool OnlyLineFeeds(const std::string& text) {
 
 TEST_F(EfxTest, NamesWithControlCharactersReachTheTextOutputEscaped) {
   const std::string evil = "evil\x1b[2J\x1b]0;owned\x1b\\\x7f\x9b";
-  const std::string shown = "evil\\x1b[2J\\x1b]0;owned\\x1b\\\\x7f\\x9b";
+  const std::string shown = "evil\\x1b[2J\\x1b]0;owned\\x1b\\\\\\x7f\\x9b";
   fs_.AddFile(evil + ".AEF", App("a:b"));
   fs_.AddFile(evil + ".MEF", "not an export file at all, but long enough to be tested as one");
   struct Case {

@@ -1,6 +1,7 @@
 #include "exportfile/process_ef.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "exportfile/export_file.h"
@@ -20,11 +21,13 @@ constexpr int kTemporaryNameTries = 100;
 
 void Warn(WinProgress& oWin, const std::string& text) { WarningBox(&oWin, "Error", text).Show(); }
 
-// Creates the file the copy is written to until it is complete: a new file beside the output.
+// Creates the file the copy is written to until it is complete: a new file beside the output,
+// or one in place of a stale file of that name that a killed run left; the next name only when
+// another run is writing under this one.
 FHandle CreateTemporary(const std::string& output, std::string& temporary) {
   for (int attempt = 1; attempt <= kTemporaryNameTries; ++attempt) {
     temporary = output + ".partial" + (attempt == 1 ? "" : std::to_string(attempt));
-    FHandle handle = FCreateNew(temporary);
+    FHandle handle = FCreateTemporary(temporary);
     if (handle != F_ERROR) return handle;
   }
   return F_ERROR;
@@ -55,17 +58,28 @@ FileResult RepairRun::RepairFile(const std::string& path) {
 
   std::string separators(PathSeparators());
   std::string output = OutputName(path, separators);
+  const FileIdentity entry = FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
   if (mode_ != RunMode::kReadOnly) {
     if (IsRepairedCopyName(path, separators)) {
       FClose(input);
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
                   " so it is not processed");
     }
-    auto same_output = [&](const std::string& written) { return SameFileName(written, output); };
-    if (std::any_of(written_.begin(), written_.end(), same_output)) {
+    // Whatever the paths say, the copies of one run must land in distinct folder entries.
+    if (std::find(written_.begin(), written_.end(), entry) != written_.end()) {
       FClose(input);
-      return Fail(path + " would be repaired to " + output +
-                  ", which this run has already written, so it is not processed");
+      return Fail(
+          path + " would be repaired to " + output +
+          (mode_ == RunMode::kWrite
+               ? ", which this run has already written, so it is not processed"
+               : ", the copy of an earlier file of this run, so it would not be processed"));
+    }
+    // Through a link the input may be its own copy, which the copy would then replace.
+    std::optional<FileIdentity> input_file = FIdentifyFile(path);
+    if (input_file && input_file == FIdentifyFile(output)) {
+      FClose(input);
+      return Fail(path + " is the same file as its repaired copy " + output +
+                  ", which would replace it, so it is not processed");
     }
   }
 
@@ -74,47 +88,64 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   if (mode_ == RunMode::kWrite) {
     copy = CreateTemporary(output, temporary);
     if (copy == F_ERROR) {
+      int error = FError();
       FClose(input);
-      return Fail("Could not create " + output);
+      return Fail("Could not create " + output, error);
     }
+    // As private as the input: its names may be nobody else's business.
+    FTakePermissions(copy, input);
   }
 
-  oWin_.Description(kDescriptionText);
-  oWin_.Task(FileNamePart(path, separators));
-  oWin_.Progress().Range(Range(1, 100));
+  CopyResult result;
+  try {
+    oWin_.Description(kDescriptionText);
+    oWin_.Task(FileNamePart(path, separators));
+    oWin_.Progress().Range(Range(1, 100));
 
-  FSeek(input, 0, 0);
-  CopyResult result =
-      RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_, strict_names_).Run();
+    FSeek(input, 0, 0);
+    result =
+        RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_, strict_names_).Run();
+  } catch (...) {
+    // A run-time error or an exception ends the run further up; no half copy may stay behind.
+    FClose(input);
+    if (copy != kNoOutput) {
+      FClose(copy);
+      FErase(temporary);
+    }
+    throw;
+  }
   FClose(input);
   bool written_out = copy == kNoOutput || FClose(copy);
+  int write_error = written_out ? 0 : FSystemError();
 
   if (result == CopyResult::kReadError) return Discard(temporary, "Error reading " + path);
   if (result == CopyResult::kWriteError || !written_out) {
-    return Discard(temporary, "Error writing " + output);
+    return Discard(temporary, "Error writing " + output, write_error);
   }
   if (oWin_.lAbort) {
     if (copy != kNoOutput) FErase(temporary);
     return FileResult::kCancelled;
   }
   if (copy != kNoOutput && !FRename(temporary, output)) {
-    return Discard(temporary, "Could not create " + output);
+    return Discard(temporary, "Could not create " + output, FError());
   }
-  written_.push_back(output);
+  written_.push_back(entry);
   return FileResult::kCompleted;
 }
 
-FileResult RepairRun::Fail(const std::string& text) {
+FileResult RepairRun::Fail(const std::string& text, int system_error) {
   failure_ = text;
+  failure_reason_ = system_error != 0 ? FErrorText(system_error) : "";
   return FileResult::kFailed;
 }
 
-FileResult RepairRun::Discard(const std::string& temporary, const std::string& text) {
+FileResult RepairRun::Discard(const std::string& temporary, const std::string& text,
+                              int system_error) {
   if (!temporary.empty()) FErase(temporary);
-  return Fail(text);
+  return Fail(text, system_error);
 }
 
-uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin) {
+uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin, bool with_reasons) {
   Activation activation("PROCESSEF", __LINE__);  // a level of the error box's call stack
   RepairSettings settings = ReadRepairSettings();
   if (files.empty()) {
@@ -125,7 +156,9 @@ uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin) {
   uint32_t completed = 0;
   for (const std::string& path : files) {
     FileResult result = run.RepairFile(path);
-    if (result == FileResult::kFailed) Warn(oWin, run.failure());
+    if (result == FileResult::kFailed) {
+      Warn(oWin, with_reasons ? run.FailureWithReason() : run.failure());
+    }
     if (result != FileResult::kCompleted) break;
     ++completed;
   }

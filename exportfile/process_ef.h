@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "exportfile/repair.h"
+#include "platform/file_system.h"
 
 namespace qef {
 
@@ -15,8 +16,10 @@ inline constexpr char kDescriptionText[] = "Replacing invalid characters in App/
 
 // The repair run: for each file in list order, tests it, writes its repaired copy beside it and
 // shows progress in the window. Returns the number of copies completed. The first failing file
-// ends the run after its warning box; Cancel ends it after removing the copy under way.
-uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin);
+// ends the run after its warning box; Cancel ends it after removing the copy under way. With
+// `with_reasons` (efx) the box ends in the system's reason, where it gave one.
+uint32_t ProcessEF(const std::vector<std::string>& files, WinProgress& oWin,
+                   bool with_reasons = false);
 
 // What a run does with each file.
 enum class RunMode {
@@ -43,10 +46,17 @@ class RepairRun {
   FileResult RepairFile(const std::string& path);
   // The text of the last failure, as the warning box shows it.
   const std::string& failure() const { return failure_; }
+  // The system's words for its cause, where the system gave one ("no space left on device"
+  // after "Error writing"); empty otherwise. The warning box does not show them.
+  const std::string& failure_reason() const { return failure_reason_; }
+  // The failure's text followed by its reason in parentheses, when there is one.
+  std::string FailureWithReason() const {
+    return failure_reason_.empty() ? failure_ : failure_ + " (" + failure_reason_ + ")";
+  }
 
  private:
-  FileResult Fail(const std::string& text);
-  FileResult Discard(const std::string& temporary, const std::string& text);
+  FileResult Fail(const std::string& text, int system_error = 0);
+  FileResult Discard(const std::string& temporary, const std::string& text, int system_error = 0);
 
   WinProgress& oWin_;
   CharacterMap map_;
@@ -54,8 +64,9 @@ class RepairRun {
   RunMode mode_;
   RecordObserver* observer_;
   ModuleNameList module_names_;
-  std::vector<std::string> written_;  // output names completed in this run
+  std::vector<FileIdentity> written_;  // the folder entries of the copies completed in this run
   std::string failure_;
+  std::string failure_reason_;
 };
 
 }  // namespace qef

@@ -318,12 +318,23 @@ TEST_F(ProcessEFTest, ReadAndWriteFailuresEndTheRunAndKeepTheEarlierCopy) {
   }
 }
 
-TEST_F(ProcessEFTest, UsesTheNextTemporaryNameWhenOneIsTaken) {
+TEST_F(ProcessEFTest, UsesTheNextTemporaryNameWhenAnotherRunWritesUnderOne) {
   fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
   fs_.AddFile("App.fix.partial", "someone else's");
+  fs_.claimed.push_back("App.fix.partial");
   EXPECT_EQ(Run({"App.AEF"}), 1u);
   EXPECT_EQ(fs_.Content("App.fix.partial"), "someone else's");
   EXPECT_EQ(fs_.Content("App.fix"), ExportFile(Record(AEF_REC_APPNAME, "a-b")));
+}
+
+// A killed run's temporary file is nobody's: it is taken again, not left beside a new name.
+TEST_F(ProcessEFTest, AStaleTemporaryFileIsReplacedNotAddedTo) {
+  fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+  fs_.AddFile("App.fix.partial", "left by a killed run");
+  EXPECT_EQ(Run({"App.AEF"}), 1u);
+  EXPECT_EQ(fs_.Content("App.fix"), ExportFile(Record(AEF_REC_APPNAME, "a-b")));
+  EXPECT_FALSE(AnyTemporaryLeft());
+  EXPECT_EQ(fs_.created, std::vector<std::string>{"App.fix.partial"});
 }
 
 TEST_F(ProcessEFTest, FailureToCreateTheCopyIsReported) {

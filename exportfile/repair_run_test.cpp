@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -180,8 +181,8 @@ TEST_F(RepairRunTest, DryRunTestsLikeTheRepairButWritesNothing) {
   EXPECT_EQ(observer_.seen[1].after, "a-b");
   EXPECT_EQ(run.RepairFile("App.MEF"), FileResult::kFailed);
   EXPECT_EQ(run.failure(),
-            "App.MEF would be repaired to App.fix, which this run has already written, so it is "
-            "not processed");
+            "App.MEF would be repaired to App.fix, the copy of an earlier file of this run, so "
+            "it would not be processed");
   EXPECT_EQ(run.RepairFile("old.fix"), FileResult::kFailed);
   EXPECT_EQ(run.failure().rfind("old.fix already has the extension .fix", 0), 0u);
   EXPECT_EQ(run.RepairFile("none.AEF"), FileResult::kFailed);
@@ -192,6 +193,25 @@ TEST_F(RepairRunTest, DryRunTestsLikeTheRepairButWritesNothing) {
   EXPECT_EQ(fs_.writes, 0);
   EXPECT_EQ(fs_.Content("App.fix"), "earlier copy");
   EXPECT_TRUE(ui_.boxes.empty()) << "the caller reports failures";
+  EXPECT_EQ(runtime_.runtime().file_table().OpenCount(), 0u);
+}
+
+// An exception in the middle of a copy (a run-time error, a thread that could not be started)
+// ends the run further up; the temporary file goes with it.
+TEST_F(RepairRunTest, AnExceptionDuringTheCopyLeavesNoTemporaryFile) {
+  class ThrowingObserver : public RecordObserver {
+   public:
+    void NameBody(std::string_view, std::string_view) override {}
+    void Record(const RecordInfo& record) override {
+      if (record.offset > 0) throw std::runtime_error("Resource temporarily unavailable");
+    }
+  } observer;
+  fs_.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+  fs_.AddFile("App.fix", "earlier copy");
+  RepairRun run(win_, ReadRepairSettings(), RunMode::kWrite, &observer);
+  EXPECT_THROW(run.RepairFile("App.AEF"), std::runtime_error);
+  EXPECT_EQ(fs_.Names(), (std::vector<std::string>{"App.AEF", "App.fix"}));
+  EXPECT_EQ(fs_.Content("App.fix"), "earlier copy");
   EXPECT_EQ(runtime_.runtime().file_table().OpenCount(), 0u);
 }
 

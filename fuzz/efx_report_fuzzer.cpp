@@ -19,10 +19,12 @@
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
+#include "runtime/testing/utf8_oracle.h"
 
 namespace {
 
 using Json = nlohmann::json;
+using qef::testing::ValidUtf8;
 
 void Check(bool condition, const char* what) {
   if (!condition) {
@@ -71,23 +73,6 @@ std::string JsonBytes(const Json& text) {
     }
   }
   return bytes;
-}
-
-bool ValidUtf8(const std::string& text) {
-  for (size_t i = 0; i < text.size();) {
-    auto lead = static_cast<uint8_t>(text[i]);
-    size_t length = lead < 0x80                    ? 1
-                    : lead >= 0xC2 && lead <= 0xDF ? 2
-                    : lead >= 0xE0 && lead <= 0xEF ? 3
-                    : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                   : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      if ((static_cast<uint8_t>(text[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 // Text for a UTF-8 terminal: no control character but the line feed, no C1 control (U+0080 to

@@ -65,15 +65,23 @@ inline FILETIME MakeFileTime(uint64_t value) {
 // - FindFirstFileA takes a path whose last component may hold the wildcards "*" and "?", fills
 //   `data` with the first matching entry and returns a handle, or INVALID_HANDLE_VALUE when
 //   nothing matches or the folder cannot be read.
+// - SearchError tells why the last FindFirstFileA returned INVALID_HANDLE_VALUE, as Windows'
+//   GetLastError would: kSearchNoMatch when the folder was read and nothing matched,
+//   kSearchNoFolder when the folder does not exist, another code (access denied, a name too
+//   long) when the folder could not be read. 0 after a search that found something.
 // - FindNextFileA fills `data` with the next entry; false when there is none (or the handle is
 //   unknown), `data` is then untouched.
 // - FindClose ends the search; false for an unknown handle.
 // - FileTimeToLocalFileTime moves a UTC file time into local time, FileTimeToSystemTime splits a
 //   file time into its calendar fields; false when the value cannot be converted.
+inline constexpr uint32_t kSearchNoMatch = 2;   // ERROR_FILE_NOT_FOUND
+inline constexpr uint32_t kSearchNoFolder = 3;  // ERROR_PATH_NOT_FOUND
+
 class DirectorySearch {
  public:
   virtual ~DirectorySearch() = default;
   virtual HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) = 0;
+  virtual uint32_t SearchError() const = 0;
   virtual bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) = 0;
   virtual bool FindClose(HANDLE search) = 0;
   virtual bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) = 0;

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,16 +58,36 @@ class File {
   virtual SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) = 0;
   virtual std::unique_ptr<FileView> View(int64_t offset, size_t size) = 0;
   virtual bool Close() = 0;
+  // The system's code for the first write or close of this file that failed; 0 when none did
+  // or the system gave no code.
+  virtual int SystemError() const { return 0; }
+  // Gives this file the permission bits of `source`, less the write bits the user's file-creation
+  // mask removes; true where the system keeps no such bits (Windows: the folder's rights apply).
+  virtual bool TakePermissions(File& /*source*/) { return true; }
 };
 
 enum class FileAccess { kRead, kWrite, kReadWrite };
 enum class CreateMode {
-  kTruncate,  // create, or empty an existing file
-  kNew,       // create only if no file of that name exists
+  kTruncate,   // create, or empty an existing file
+  kNew,        // create only if no file of that name exists
+  kTemporary,  // as kNew, for the owner alone, and in place of a stale temporary file (below)
+};
+
+// Which file a path leads to, however the path names it: paths whose identities are equal lead
+// to one file, through links, "..", or a letter case the system ignores.
+struct FileIdentity {
+  uint64_t volume = 0;  // POSIX: the device; Windows: the volume's serial number
+  uint64_t file = 0;    // POSIX: the inode; Windows: the file index
+  std::string name;     // of a folder entry: its name as the system compares names
+  bool operator==(const FileIdentity& other) const = default;
 };
 
 // The file system of a backend. Failures return null or false and leave an error code that
 // LastError() reports until the next call; 0 means no error.
+// A file created with CreateMode::kTemporary is claimed from its creation until this file
+// system renames or erases it, or the program ends. Creating a temporary file of a name that
+// exists replaces that file when nobody claims it (a run that was killed left it behind), and
+// fails as kNew does when some program does.
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -78,9 +99,13 @@ class FileSystem {
   virtual int LastError() const = 0;
   // The characters that end a folder name in a path: "/" on POSIX, "\\/" on Windows.
   virtual std::string_view PathSeparators() const = 0;
-  // True when the two names denote the same file name on this system (letter case, relative
-  // parts). Used to notice two inputs of one run that would share an output.
-  virtual bool SameName(const std::string& a, const std::string& b) const = 0;
+  // The file the path leads to now, links followed; nothing when there is none.
+  virtual std::optional<FileIdentity> IdentifyFile(const std::string& path) const = 0;
+  // The folder entry the path names, the one that creating or renaming a file of that path
+  // replaces: its folder's identity and its name. Nothing when the folder cannot be found.
+  virtual std::optional<FileIdentity> IdentifyEntry(const std::string& path) const = 0;
+  // The system's words for an error code of LastError().
+  virtual std::string ErrorText(int code) const = 0;
 };
 
 }  // namespace qef

@@ -56,6 +56,11 @@ HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) {
   return search != nullptr ? search->FindFirstFileA(path, data) : INVALID_HANDLE_VALUE;
 }
 
+uint32_t SearchError() {
+  DirectorySearch* search = Installed();
+  return search != nullptr ? search->SearchError() : kSearchNoMatch;
+}
+
 bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) {
   DirectorySearch* backend = Installed();
   return backend != nullptr && backend->FindNextFileA(search, data);

@@ -9,6 +9,8 @@ namespace qef {
 
 // Without an installed directory search nothing is found and no time converts.
 HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data);
+// Why the last FindFirstFileA found nothing (DirectorySearch::SearchError).
+uint32_t SearchError();
 bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data);
 bool FindClose(HANDLE search);
 bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);

@@ -56,6 +56,9 @@ std::string DisplayText(std::string_view bytes, TerminalEncoding encoding, bool 
     } else if (byte < 0x20 || byte == 0x7F) {
       AppendEscaped(out, byte);
       ++i;
+    } else if (byte == '\\' && encoding != TerminalEncoding::kAnsiConsole) {
+      out += "\\\\";  // else the four characters \x0a would read as an escaped line feed
+      ++i;
     } else if (byte < 0x80 || encoding == TerminalEncoding::kAnsiConsole) {
       out += static_cast<char>(byte);
       ++i;

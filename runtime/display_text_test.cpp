@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/testing/utf8_oracle.h"
+
 namespace qef {
 namespace {
 
@@ -15,8 +17,13 @@ TEST(DisplayTextTest, EscapesControlsAndBrokenCharactersAndKeepsTheRest) {
     TerminalEncoding encoding;
     std::string shown;
   } cases[] = {
-      {"C:\\Apps\\Sales Order.AEF", kUtf8, "C:\\Apps\\Sales Order.AEF"},
-      {"evil\x1b[2J\x1b]0;owned\x1b\\.AEF", kUtf8, "evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF"},
+      {"C:\\Apps\\Sales Order.AEF", kUtf8, "C:\\\\Apps\\\\Sales Order.AEF"},
+      {"C:\\Apps\\Sales Order.AEF", kAnsi, "C:\\Apps\\Sales Order.AEF"},
+      {"evil\x1b[2J\x1b]0;owned\x1b\\.AEF", kUtf8, "evil\\x1b[2J\\x1b]0;owned\\x1b\\\\.AEF"},
+      // A line feed and the four characters \x0a read differently.
+      {"a\nb", kUtf8, "a\\x0ab"},
+      {"a\\x0ab", kUtf8, "a\\\\x0ab"},
+      {"a\\x0ab", kEightBit, "a\\\\x0ab"},
       {std::string("a\0b\x7f\tc\n", 7), kUtf8, "a\\x00b\\x7f\\x09c\\x0a"},
       {"Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", kUtf8,
        "Caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"},
@@ -32,6 +39,15 @@ TEST(DisplayTextTest, EscapesControlsAndBrokenCharactersAndKeepsTheRest) {
       {"COM\xb9 \x9b \x1b", kAnsi, "COM\xb9 \x9b \\x1b"},
   };
   for (const auto& c : cases) EXPECT_EQ(DisplayText(c.bytes, c.encoding), c.shown) << c.bytes;
+}
+
+// One table settles the product's UTF-8 check and the one tests and fuzzers judge it by.
+TEST(DisplayTextTest, ShowsExactlyTheValidUtf8AsItIs) {
+  for (const testing::Utf8Case& c : testing::Utf8Cases()) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(testing::ValidUtf8(c.bytes), c.valid);
+    EXPECT_EQ(DisplayText(c.bytes, kUtf8) == c.bytes, c.valid) << DisplayText(c.bytes, kUtf8);
+  }
 }
 
 TEST(DisplayTextTest, KeepsBoxLineBreaksOnlyWhenAsked) {

@@ -204,6 +204,8 @@ class BufferedFile {
     return behind_ != nullptr;
   }
   bool WritesBehind() const { return behind_ != nullptr; }
+  bool TakePermissions(BufferedFile& source) { return file_->TakePermissions(*source.file_); }
+  int SystemError() const { return file_->SystemError(); }
   void WaitForCopies() {
     if (behind_ != nullptr) behind_->WaitForCopies();
   }
@@ -405,6 +407,21 @@ FHandle FCreateNew(const std::string& path) {
   return AddOrFail(CurrentRuntime().files().Create(path, CreateMode::kNew));
 }
 
+FHandle FCreateTemporary(const std::string& path) {
+  return AddOrFail(CurrentRuntime().files().Create(path, CreateMode::kTemporary));
+}
+
+bool FTakePermissions(FHandle output, FHandle input) {
+  BufferedFile* from = Table().Get(input);
+  return WithFile(output, false, [&](BufferedFile& file, int& error) {
+    if (from == nullptr || !file.TakePermissions(*from)) {
+      error = kErrorInvalidHandle;
+      return false;
+    }
+    return true;
+  });
+}
+
 size_t FRead(FHandle handle, void* buffer, size_t count) {
   Table().WaitForCopies();
   return WithFile(handle, size_t{0},
@@ -462,8 +479,13 @@ bool FEof(FHandle handle) {
 
 bool FClose(FHandle handle) {
   Table().WaitForCopies();
-  bool closed =
-      WithFile(handle, false, [](BufferedFile& file, int& error) { return file.Close(error); });
+  int system_error = 0;
+  bool closed = WithFile(handle, false, [&](BufferedFile& file, int& error) {
+    bool done = file.Close(error);
+    if (!done) system_error = file.SystemError();
+    return done;
+  });
+  Table().last_close_system_error = system_error;
   Table().Remove(handle);
   return closed;
 }
@@ -482,10 +504,18 @@ bool FRename(const std::string& from, const std::string& to) {
 
 int FError() { return Table().last_error; }
 
+int FSystemError() { return Table().last_close_system_error; }
+
 std::string_view PathSeparators() { return CurrentRuntime().files().PathSeparators(); }
 
-bool SameFileName(const std::string& a, const std::string& b) {
-  return CurrentRuntime().files().SameName(a, b);
+std::optional<FileIdentity> FIdentifyFile(const std::string& path) {
+  return CurrentRuntime().files().IdentifyFile(path);
 }
+
+std::optional<FileIdentity> FIdentifyEntry(const std::string& path) {
+  return CurrentRuntime().files().IdentifyEntry(path);
+}
+
+std::string FErrorText(int code) { return CurrentRuntime().files().ErrorText(code); }
 
 }  // namespace qef

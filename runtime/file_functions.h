@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/file_system.h"
@@ -28,6 +29,11 @@ FHandle FOpen(const std::string& path, uint32_t mode);
 FHandle FCreate(const std::string& path, uint32_t attributes = FC_NORMAL);
 // Creates the file for writing only if no file of that name exists yet.
 FHandle FCreateNew(const std::string& path);
+// Creates a temporary file for writing, for the owner alone: only if no file of that name
+// exists yet, or in place of a stale one that no program claims (CreateMode::kTemporary).
+FHandle FCreateTemporary(const std::string& path);
+// Gives the output the permission bits of the input (File::TakePermissions); false on a failure.
+bool FTakePermissions(FHandle output, FHandle input);
 // Reads up to `count` bytes; returns how many were read. Bytes not filled keep their contents.
 size_t FRead(FHandle handle, void* buffer, size_t count);
 // Writes `count` bytes; returns how many were accepted (fewer on a failure).
@@ -62,9 +68,17 @@ bool FErase(const std::string& path);
 bool FRename(const std::string& from, const std::string& to);
 // The error code of the last file function called, 0 when it succeeded.
 int FError();
+// The system's own code for why the last FClose failed (a write of the file failed with "no
+// space left", say, where FError() says kFileWriteFault); 0 when the system gave none.
+int FSystemError();
 
 // The folder separators of the installed file system.
 std::string_view PathSeparators();
-bool SameFileName(const std::string& a, const std::string& b);
+// Which file the path leads to, and which folder entry it names (FileSystem::IdentifyFile and
+// IdentifyEntry).
+std::optional<FileIdentity> FIdentifyFile(const std::string& path);
+std::optional<FileIdentity> FIdentifyEntry(const std::string& path);
+// The system's words for an error code of FError(), when the file system gave that code.
+std::string FErrorText(int code);
 
 }  // namespace qef

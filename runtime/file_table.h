@@ -27,6 +27,7 @@ class FileTable {
   void WaitForCopies();
 
   int last_error = 0;
+  int last_close_system_error = 0;  // see FSystemError
 
  private:
   std::vector<std::unique_ptr<BufferedFile>> files_;

@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "runtime/write_behind.h"
@@ -192,7 +193,11 @@ class ThreadWriteBehind : public WriteBehind {
 }  // namespace
 
 std::unique_ptr<WriteBehind> StartWriteBehind(File& output) {
-  return std::make_unique<ThreadWriteBehind>(output);
+  try {
+    return std::make_unique<ThreadWriteBehind>(output);
+  } catch (const std::system_error&) {
+    return nullptr;  // no thread to be had (memory or process limits): written as it goes
+  }
 }
 
 }  // namespace qef

@@ -128,7 +128,7 @@ TEST_F(ConsoleUiTest, LiveClearsTheStatusLineBeforeABox) {
 
 // A file name that would clear the screen and retitle the terminal if its bytes went out raw.
 constexpr char kEvilName[] = "evil\x1b[2J\x1b]0;owned\x1b\\.AEF";
-constexpr char kEvilShown[] = "evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF";
+constexpr char kEvilShown[] = "evil\\x1b[2J\\x1b]0;owned\\x1b\\\\.AEF";
 
 TEST_F(ConsoleUiTest, BoxShowsControlCharactersEscapedAndKeepsItsLineBreaks) {
   struct Case {

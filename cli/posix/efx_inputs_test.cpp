@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/posix/real_program.h"
 #include "exportfile/export_file.h"
 #include "exportfile/testing/records.h"
 #include "platform/posix/posix_file_kinds.h"
@@ -58,12 +59,7 @@ Outcome RunProgram(const char* program, const std::vector<std::string>& args,
     std::freopen(err.c_str(), "w", stderr);
     ::setenv("LC_ALL", locale, 1);
     ::setenv("EXPORTFIX_SETTINGS", scratch.Path("settings.ini").c_str(), 1);
-    std::vector<char*> argv{const_cast<char*>(program)};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    ::alarm(kAlarmSeconds);  // kept across exec
-    ::execv(program, argv.data());
-    ::_exit(127);
+    ExecWithAlarm(program, args, kAlarmSeconds);
   }
   int status = 0;
   ::waitpid(child, &status, 0);

@@ -10,10 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
+#include "cli/posix/real_program.h"
 #include "exportfile/export_file.h"
 #include "exportfile/testing/records.h"
 #include "platform/posix/posix_test_folder.h"
@@ -38,16 +38,6 @@ pid_t StartFix(const std::string& input) {
     ::_exit(127);
   }
   return child;
-}
-
-// The whole file in one read (the folder's reader goes byte by byte: too slow for 64 MiB).
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary | std::ios::ate);
-  if (!file) return std::nullopt;
-  std::string bytes(static_cast<size_t>(file.tellg()), '\0');
-  file.seekg(0);
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return bytes;
 }
 
 void RemoveTemporaries(const std::string& folder) {

@@ -206,15 +206,29 @@ TEST(ProcessEFPosixTest, ReadOnlyOutputFolder) {
   ExpectNothingLost(folder, "", input, result, "Could not create " + folder.Path("in.fix"));
 }
 
+// A temporary file that a killed run left is taken again; one that another run is writing is
+// left alone, and the next name is used.
 TEST(ProcessEFPosixTest, TemporaryNameAlreadyTaken) {
   PosixTestFolder folder;
   Input input = MakeInput(1000);
   folder.Put("in.AEF", input.bytes);
   folder.Put("in.fix", "earlier copy");
-  folder.Put("in.fix.partial", "someone else's");
+  folder.Put("in.fix.partial", "left by a killed run");
   RunResult result = RunInChild(folder.Path("in.AEF"), [] {});
   EXPECT_EQ(result.completed, 1);
   EXPECT_EQ(result.box, "");
+  EXPECT_EQ(folder.Get("in.fix"), input.repaired);
+  EXPECT_FALSE(folder.Get("in.fix.partial"));
+  EXPECT_FALSE(folder.Get("in.fix.partial2"));
+
+  PosixFileSystem other_run;
+  std::unique_ptr<File> held =
+      other_run.Create(folder.Path("in.fix.partial"), CreateMode::kTemporary);
+  ASSERT_NE(held, nullptr);
+  ASSERT_TRUE(held->Write("someone else's", 14));
+  folder.Put("in.fix", "earlier copy");
+  result = RunInChild(folder.Path("in.AEF"), [] {});
+  EXPECT_EQ(result.completed, 1);
   EXPECT_EQ(folder.Get("in.fix"), input.repaired);
   EXPECT_EQ(folder.Get("in.fix.partial"), "someone else's");
   EXPECT_FALSE(folder.Get("in.fix.partial2"));
@@ -264,7 +278,7 @@ TEST(ProcessEFPosixTest, InputRemovedOrCutAfterItsTest) {
 TEST(ProcessEFPosixTest, HostileSettingsFiles) {
   using namespace std::string_literals;
   const std::string section = "[Quillon Pack 2\\Export Fix]\n";
-  const std::string long_bad(1 << 20, 'q');
+  const std::string long_bad((1 << 19) - 64, 'q');  // two of them fit in the largest file read
   struct Case {
     const char* name;
     std::optional<std::string> file;  // nothing: a folder stands where the file should be
@@ -273,6 +287,8 @@ TEST(ProcessEFPosixTest, HostileSettingsFiles) {
   } cases[] = {
       {"very long values", section + "Bad=" + long_bad + ":\nGood=" + long_bad + "+\n",
        long_bad + ":", long_bad + "+"},
+      {"larger than 1 MiB: not read", section + "Bad=" + long_bad + long_bad + long_bad + ":\n", "",
+       ""},
       {"zero bytes in the values", section + "Bad=a\0:\nGood=A\0+\n"s, "a\0:"s, "A\0+"s},
       {"bytes beyond ASCII", section + "Bad=\xE9:\nGood=e\xFF\n", "\xE9:", "e\xFF"},
       {"values missing", section, "", ""},
@@ -306,6 +322,37 @@ TEST(ProcessEFPosixTest, HostileSettingsFiles) {
     std::string expected = body;
     CharacterMap(WithDefaults(c.bad, c.good)).Apply(expected);
     EXPECT_EQ(folder.Get("in.fix"), HeaderRecord() + Record(AEF_REC_APPNAME, expected));
+  }
+}
+
+// The copy is as private as its input: the input's permission bits, less the write bits that the
+// user's mask removes; an earlier copy's looser bits do not survive.
+TEST(ProcessEFPosixTest, CopyTakesTheInputsPermissions) {
+  struct Case {
+    mode_t input;
+    mode_t mask;
+    mode_t copy;
+  };
+  const Case cases[] = {{0600, 022, 0600},
+                        {0640, 077, 0640},
+                        {0664, 022, 0644},
+                        {0444, 022, 0444},
+                        {0755, 002, 0755}};
+  PosixTestFolder folder;
+  Input input = MakeInput(1000);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.input) + " with mask " + std::to_string(c.mask));
+    folder.Put("in.AEF", input.bytes);
+    folder.Put("in.fix", "earlier copy");
+    ASSERT_EQ(::chmod(folder.Path("in.fix").c_str(), 0666), 0);
+    ASSERT_EQ(::chmod(folder.Path("in.AEF").c_str(), c.input), 0);
+    RunResult result = RunInChild(folder.Path("in.AEF"), [&] { ::umask(c.mask); });
+    EXPECT_EQ(result.completed, 1);
+    struct stat info;
+    ASSERT_EQ(::stat(folder.Path("in.fix").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, c.copy);
+    EXPECT_EQ(folder.Get("in.fix"), input.repaired);
+    ASSERT_EQ(::chmod(folder.Path("in.AEF").c_str(), 0644), 0);
   }
 }
 

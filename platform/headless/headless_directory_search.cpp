@@ -23,8 +23,11 @@ HANDLE HeadlessDirectorySearch::FindFirstFileA(const char* path, WIN32_FIND_DATA
   searched.push_back(path != nullptr ? path : "");
   auto script = scripts_.find(searched.back());
   if (script == scripts_.end() || script->second.empty() || data == nullptr) {
+    auto error = search_errors.find(searched.back());
+    last_error_ = error != search_errors.end() ? error->second : kSearchNoMatch;
     return INVALID_HANDLE_VALUE;
   }
+  last_error_ = 0;
   *data = script->second[0];
   const uintptr_t handle = next_handle_++;
   open_[handle] = {script->first, 1};

@@ -24,12 +24,15 @@ class HeadlessDirectorySearch : public DirectorySearch {
   void SetUtcOffsetSeconds(int64_t seconds) { offset_seconds_ = seconds; }
 
   HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) override;
+  // kSearchNoMatch for a path without records, unless `search_errors` gives another code.
+  uint32_t SearchError() const override { return last_error_; }
   bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) override;
   bool FindClose(HANDLE search) override;
   bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) override;
   bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result) override;
 
-  std::vector<std::string> searched;  // every path FindFirstFileA was given
+  std::vector<std::string> searched;              // every path FindFirstFileA was given
+  std::map<std::string, uint32_t> search_errors;  // why a path without records finds nothing
   int closes = 0;
   size_t open_searches() const { return open_.size(); }
 
@@ -38,6 +41,7 @@ class HeadlessDirectorySearch : public DirectorySearch {
   std::map<uintptr_t, std::pair<std::string, size_t>> open_;  // path, next entry
   uintptr_t next_handle_ = 1;
   int64_t offset_seconds_ = 0;
+  uint32_t last_error_ = 0;
 };
 
 }  // namespace qef

@@ -148,7 +148,11 @@ std::unique_ptr<File> HeadlessFileSystem::Create(const std::string& path, Create
     last_error_ = refuse_create_error;
     return nullptr;
   }
-  if (mode == CreateMode::kNew && Exists(path)) {
+  if (mode == CreateMode::kTemporary && Exists(path) && !Contains(claimed, path)) {
+    erased.push_back(path);  // a stale one: removed, then created anew
+    files_.erase(path);
+  }
+  if (mode != CreateMode::kTruncate && Exists(path)) {
     last_error_ = kExists;
     return nullptr;
   }
@@ -178,12 +182,17 @@ bool HeadlessFileSystem::Rename(const std::string& from, const std::string& to) 
   return true;
 }
 
-bool HeadlessFileSystem::SameName(const std::string& a, const std::string& b) const {
-  if (!case_insensitive_names) return a == b;
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-           return lower(x) == lower(y);
-         });
+std::optional<FileIdentity> HeadlessFileSystem::IdentifyEntry(const std::string& path) const {
+  std::string name = path;
+  if (case_insensitive_names) {
+    for (char& c : name) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  return FileIdentity{0, 0, name};
+}
+
+std::optional<FileIdentity> HeadlessFileSystem::IdentifyFile(const std::string& path) const {
+  if (!Exists(path)) return std::nullopt;
+  return IdentifyEntry(path);
 }
 
 }  // namespace qef

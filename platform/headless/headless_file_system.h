@@ -30,7 +30,10 @@ class HeadlessFileSystem : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override;
   int LastError() const override { return last_error_; }
   std::string_view PathSeparators() const override { return separators_; }
-  bool SameName(const std::string& a, const std::string& b) const override;
+  // A file's identity is its name (folded when names are case-insensitive): no links here.
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) const override;
+  std::optional<FileIdentity> IdentifyEntry(const std::string& path) const override;
+  std::string ErrorText(int code) const override { return "error " + std::to_string(code); }
 
   // What was asked, in order.
   std::vector<std::string> opened;
@@ -48,6 +51,8 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;
   bool case_insensitive_names = false;
+  // Temporary files another program claims; any other existing one is stale (CreateMode).
+  std::vector<std::string> claimed;
   // Whether files can be viewed in memory (as on POSIX) or must be read (as on Windows).
   bool views = true;
   // Views report that a part of them could not be read, as a cut under a mapping would.

@@ -1,9 +1,11 @@
+#include <fcntl.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <string>
 
 #include "platform/console.h"
@@ -12,8 +14,21 @@ namespace qef {
 
 namespace {
 volatile std::sig_atomic_t interrupted = 0;
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+volatile std::sig_atomic_t stop_signal = 0;
+extern "C" void OnInterrupt(int signal) {
+  interrupted = signal;
+  stop_signal = signal;
+}
 }  // namespace
+
+void EnsureStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free number, which is this one.
+    int null = ::open("/dev/null", O_RDWR);
+    if (null != -1 && null != fd) ::close(null);
+  }
+}
 
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
@@ -35,8 +50,11 @@ volatile std::sig_atomic_t* InstallInterruptFlag() {
   struct sigaction action = {};
   action.sa_handler = OnInterrupt;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
   return &interrupted;
 }
+
+int StopSignal() { return stop_signal; }
 
 }  // namespace qef

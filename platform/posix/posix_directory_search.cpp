@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -109,6 +110,7 @@ bool PosixFindData(const std::string& folder, const std::string& name, WIN32_FIN
 }
 
 HANDLE PosixDirectorySearch::FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) {
+  last_error_ = kSearchNoMatch;
   if (path == nullptr || data == nullptr) return INVALID_HANDLE_VALUE;
   const std::string text = path;
   const size_t slash = text.rfind('/');
@@ -118,7 +120,14 @@ HANDLE PosixDirectorySearch::FindFirstFileA(const char* path, WIN32_FIND_DATAA* 
   if (pattern.empty()) return INVALID_HANDLE_VALUE;  // Windows refuses a path ending in a slash
 
   DIR* directory = ::opendir(folder.c_str());
-  if (directory == nullptr) return INVALID_HANDLE_VALUE;
+  if (directory == nullptr) {
+    // As Windows says it: no such folder, or one that cannot be read (5, access denied; 206,
+    // a name too long).
+    last_error_ = errno == ENOENT || errno == ENOTDIR ? kSearchNoFolder
+                  : errno == ENAMETOOLONG             ? 206
+                                                      : 5;
+    return INVALID_HANDLE_VALUE;
+  }
   Search search;
   while (const struct dirent* entry = ::readdir(directory)) {
     const std::string name = entry->d_name;
@@ -130,6 +139,7 @@ HANDLE PosixDirectorySearch::FindFirstFileA(const char* path, WIN32_FIND_DATAA* 
   ::closedir(directory);
   if (search.entries.empty()) return INVALID_HANDLE_VALUE;
 
+  last_error_ = 0;
   std::sort(search.entries.begin(), search.entries.end(), ListedBefore);
   *data = search.entries[0];
   search.next = 1;

@@ -27,6 +27,7 @@ namespace qef {
 class PosixDirectorySearch : public DirectorySearch {
  public:
   HANDLE FindFirstFileA(const char* path, WIN32_FIND_DATAA* data) override;
+  uint32_t SearchError() const override { return last_error_; }
   bool FindNextFileA(HANDLE search, WIN32_FIND_DATAA* data) override;
   bool FindClose(HANDLE search) override;
   bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local) override;
@@ -41,6 +42,7 @@ class PosixDirectorySearch : public DirectorySearch {
   };
   std::map<uintptr_t, Search> searches_;
   uintptr_t next_handle_ = 1;
+  uint32_t last_error_ = 0;
 };
 
 // The find-data record of one entry of `folder`; false when it cannot be examined.

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "runtime/block_copy.h"
@@ -131,6 +133,7 @@ class PosixFile : public File {
       ssize_t put = ::write(fd_, in + done, count - done);
       if (put < 0) {
         if (errno == EINTR) continue;
+        Failed(errno);
         return false;
       }
       done += static_cast<size_t>(put);
@@ -216,19 +219,49 @@ class PosixFile : public File {
   bool Close() override {
     int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0;
+    if (::close(fd) == 0) return true;
+    Failed(errno);
+    return false;
+  }
+
+  int SystemError() const override { return error_.load(); }
+
+  bool TakePermissions(File& source) override {
+    auto* posix_source = dynamic_cast<PosixFile*>(&source);
+    struct stat info;
+    if (posix_source == nullptr || ::fstat(posix_source->fd_, &info) != 0) return false;
+    mode_t mode = info.st_mode & 0777 & ~fs_.removed_write_bits();
+    return ::fchmod(fd_, mode) == 0;
   }
 
  private:
+  void Failed(int error) {
+    int none = 0;
+    error_.compare_exchange_strong(none, error);
+  }
+
   PosixFileSystem& fs_;
   int fd_;
+  std::atomic<int> error_{0};  // written by the worker that writes behind, if any
 };
 
 }  // namespace
 
-std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, int flags) {
+PosixFileSystem::PosixFileSystem() {
+  // umask can only be read by setting it; at the start nothing else creates files meanwhile.
+  mode_t mask = ::umask(0077);
+  ::umask(mask);
+  removed_write_bits_ = mask & 0222;
+}
+
+PosixFileSystem::~PosixFileSystem() {
+  for (const auto& claim : claims_) ::close(claim.second);
+}
+
+std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, int flags,
+                                                      mode_t mode) {
   // Never wait in open: a FIFO without a writer (or reader) would hold the program forever.
-  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, mode);
   if (fd < 0) {
     last_error_ = errno;
     return nullptr;
@@ -274,22 +307,99 @@ std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess 
 }
 
 std::unique_ptr<File> PosixFileSystem::Create(const std::string& path, CreateMode mode) {
+  if (mode == CreateMode::kTemporary) return CreateTemporary(path);
   int flags = O_WRONLY | O_CREAT | (mode == CreateMode::kNew ? O_EXCL : O_TRUNC);
   return OpenDescriptor(path, flags);
 }
 
+// The claim is a lock on a second descriptor of the file, kept until the file is renamed or
+// erased: closing the file itself, which comes first, must not free the name while the
+// complete copy still waits under it.
+std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& path) {
+  // A few rounds, for a stale file that another run removes or renames at the same moment.
+  for (int round = 0; round < 3; ++round) {
+    std::unique_ptr<File> file =
+        OpenDescriptor(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (file != nullptr) {
+      int claim = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+      if (claim != -1 && ::flock(claim, LOCK_EX | LOCK_NB) == 0) {
+        ReleaseClaim(path);
+        claims_[path] = claim;
+        return file;
+      }
+      // Someone took it between the two calls, as if it had been there first.
+      if (claim != -1) ::close(claim);
+      last_error_ = EEXIST;
+      return nullptr;
+    }
+    if (last_error_ != EEXIST) return nullptr;
+    if (!RemoveStale(path)) {
+      last_error_ = EEXIST;
+      return nullptr;
+    }
+  }
+  last_error_ = EEXIST;
+  return nullptr;
+}
+
+bool PosixFileSystem::RemoveStale(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd == -1) return errno == ENOENT;  // gone meanwhile: the name is free again
+  struct stat held, named;
+  bool stale =
+      ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  // Locked, but perhaps only because its run renamed it away and let go meanwhile: it is stale
+  // only while the name still leads to it.
+  if (stale && (::stat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev ||
+                named.st_ino != held.st_ino)) {
+    ::close(fd);
+    return true;  // the name is free again, or holds a new file that the next round sees
+  }
+  if (stale) stale = ::unlink(path.c_str()) == 0;
+  ::close(fd);
+  return stale;
+}
+
+void PosixFileSystem::ReleaseClaim(const std::string& path) {
+  auto claim = claims_.find(path);
+  if (claim == claims_.end()) return;
+  ::close(claim->second);
+  claims_.erase(claim);
+}
+
 bool PosixFileSystem::Erase(const std::string& path) {
   last_error_ = ::unlink(path.c_str()) == 0 ? 0 : errno;
+  ReleaseClaim(path);
   return last_error_ == 0;
 }
 
 bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
   last_error_ = ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  ReleaseClaim(from);
   return last_error_ == 0;
 }
 
-bool PosixFileSystem::SameName(const std::string& a, const std::string& b) const {
-  return AbsolutePosixPath(a) == AbsolutePosixPath(b);
+std::optional<FileIdentity> PosixFileSystem::IdentifyFile(const std::string& path) const {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino), ""};
+}
+
+std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& path) const {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  std::optional<FileIdentity> identity = IdentifyFile(folder);
+  if (identity) identity->name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  return identity;
+}
+
+std::string PosixFileSystem::ErrorText(int code) const {
+  std::string text = std::strerror(code);
+  // "No space left on device" reads as "no space left on device" inside a sentence.
+  if (text.size() > 1 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'a' && text[1] <= 'z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
 }
 
 std::string AbsolutePosixPath(const std::string& path) {

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <sys/types.h>
+
+#include <map>
+
 #include "platform/file_system.h"
 
 namespace qef {
 
 class PosixFileSystem : public FileSystem {
  public:
+  PosixFileSystem();
+  ~PosixFileSystem() override;
+
   // Spans go from file to file inside the kernel (copy_file_range) and files can be mapped; tests
   // turn either off to run the fall-backs.
   bool kernel_copy = true;
@@ -19,11 +26,24 @@ class PosixFileSystem : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override;
   int LastError() const override { return last_error_; }
   std::string_view PathSeparators() const override { return "/"; }
-  bool SameName(const std::string& a, const std::string& b) const override;
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) const override;
+  std::optional<FileIdentity> IdentifyEntry(const std::string& path) const override;
+  std::string ErrorText(int code) const override;
+
+  // The write bits the user's file-creation mask removes, read once at the start.
+  mode_t removed_write_bits() const { return removed_write_bits_; }
 
  private:
-  std::unique_ptr<File> OpenDescriptor(const std::string& path, int flags);
+  std::unique_ptr<File> OpenDescriptor(const std::string& path, int flags, mode_t mode = 0666);
+  std::unique_ptr<File> CreateTemporary(const std::string& path);
+  // Removes the temporary file of that name when nobody claims it; false when someone does.
+  bool RemoveStale(const std::string& path);
+  void ReleaseClaim(const std::string& path);
+
   int last_error_ = 0;
+  mode_t removed_write_bits_ = 0;
+  // The temporary files this program claims: a lock (flock) held on a descriptor of each.
+  std::map<std::string, int> claims_;
 };
 
 // The absolute form of a path with ".", ".." and repeated slashes resolved by text alone.

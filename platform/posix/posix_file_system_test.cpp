@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -113,23 +114,33 @@ TEST_F(PosixFileSystemTest, RenameReplacesAnExistingFile) {
   EXPECT_EQ(folder_.Get("new"), std::nullopt);
 }
 
-TEST_F(PosixFileSystemTest, SameNameComparesResolvedPaths) {
-  std::string absolute = CurrentFolder() + "/b/x";
-  struct Case {
-    std::string a;
-    std::string b;
-    bool same;
-  };
-  const Case cases[] = {
-      {"a/../b/x", "b/./x", true},  {"b/./x", absolute, true},
-      {"a/../b/x", absolute, true}, {"b//x", "b/x", true},
-      {"b/x", "b/y", false},        {"b/x", "B/x", false},
-      {"a/b/x", "b/x", false},      {"/b/x", "b/x", CurrentFolder() == "/"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.a + " vs " + c.b);
-    EXPECT_EQ(files_.SameName(c.a, c.b), c.same);
-  }
+// Identity follows the file system, not the text: a link to the folder, a link to the file
+// and ".." through a link all lead where the kernel says.
+TEST_F(PosixFileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
+  folder_.Put("App.fix", "copy");
+  ASSERT_EQ(::mkdir(folder_.Path("sub").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(folder_.Path("other").c_str(), 0700), 0);
+  ASSERT_EQ(::mkdir(folder_.Path("other/sub").c_str(), 0700), 0);
+  folder_.Put("other/x", "");
+  ASSERT_EQ(::symlink(".", folder_.Path("alias").c_str()), 0);
+  ASSERT_EQ(::symlink("App.fix", folder_.Path("Link.AEF").c_str()), 0);
+  ASSERT_EQ(::symlink("other/sub", folder_.Path("sl").c_str()), 0);
+  auto entry = [&](const std::string& name) { return files_.IdentifyEntry(folder_.Path(name)); };
+  auto file = [&](const std::string& name) { return files_.IdentifyFile(folder_.Path(name)); };
+
+  ASSERT_TRUE(entry("App.fix"));
+  EXPECT_EQ(entry("alias/App.fix"), entry("App.fix"));
+  EXPECT_EQ(entry("sub/../App.fix"), entry("App.fix"));
+  EXPECT_NE(entry("sl/../App.fix"), entry("App.fix")) << "sl/.. is other, not this folder";
+  EXPECT_EQ(entry("sl/../App.fix"), entry("other/App.fix"));
+  EXPECT_NE(entry("App.fix2"), entry("App.fix"));
+  EXPECT_NE(entry("app.fix"), entry("App.fix"));
+  EXPECT_TRUE(entry("not yet.fix")) << "an entry need not exist";
+  EXPECT_FALSE(entry("missing/App.fix"));
+
+  EXPECT_EQ(file("Link.AEF"), file("App.fix"));
+  EXPECT_NE(file("other/x"), file("App.fix"));
+  EXPECT_FALSE(file("missing"));
 }
 
 TEST_F(PosixFileSystemTest, SpansGoThroughTheKernelOnlyWhenAllowed) {

@@ -1,9 +1,11 @@
 #include "platform/posix/posix_settings_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <ios>
-#include <iterator>
 #include <string_view>
 
 namespace qef {
@@ -59,14 +61,33 @@ std::optional<std::string> FindSetting(const std::string& text, const std::strin
 
 std::optional<std::string> PosixSettingsFile::Query(const std::string& sub_key,
                                                     const std::string& name) {
-  std::ifstream file(path_, std::ios::binary);
-  if (!file) return std::nullopt;
+  if (path_.empty()) return std::nullopt;
+  // Without waiting: a FIFO under the name would hold the program until someone wrote to it.
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return std::nullopt;
+  struct stat info;
   std::string text;
-  try {
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  } catch (const std::ios_base::failure&) {
-    // A folder, or a read error, under the file's name: the library throws from the stream
-    // buffer even without exceptions enabled. Unreadable means no values.
+  bool readable = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+  // Read one byte more than allowed, so a file that grew since fstat is still caught.
+  while (readable && text.size() <= kMaxSettingsSize) {
+    char chunk[65536];
+    ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) readable = false;
+    if (got <= 0) break;
+    text.append(chunk, static_cast<size_t>(got));
+  }
+  ::close(fd);
+  if (!readable) return std::nullopt;
+  if (text.size() > kMaxSettingsSize) {
+    if (!warned_ && warnings_ != nullptr) {
+      std::fprintf(warnings_,
+                   "The settings file %s is larger than 1 MiB and is not read: the defaults "
+                   "apply.\n",
+                   path_.c_str());
+      std::fflush(warnings_);
+    }
+    warned_ = true;
     return std::nullopt;
   }
   return FindSetting(text, sub_key, name);
@@ -77,14 +98,15 @@ std::string DefaultSettingsPath() {
       explicit_path && *explicit_path) {
     return explicit_path;
   }
-  std::string path = ".";
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    path = std::string(xdg);
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    path = std::string(home) + "/.config";
+  // Relative folders would make the current folder's files the settings: a folder of export
+  // files someone sent could change the repair. The XDG rules say to ignore them.
+  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
+    return std::string(xdg) + "/quillon/exportfix.ini";
   }
-  path += "/quillon/exportfix.ini";
-  return path;
+  if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+    return std::string(home) + "/.config/quillon/exportfix.ini";
+  }
+  return "";
 }
 
 }  // namespace qef

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
 #include "platform/settings.h"
@@ -17,19 +19,27 @@ namespace qef {
 //   are dropped. The value is every byte after the first "=" up to the end of the line, taken as
 //   it stands (blanks too); only a carriage return before the line feed is dropped.
 // - Lines starting with ";" or "#" are comments. When a value is set twice, the last one holds.
-// - A missing or unreadable file holds no values.
+// - A missing or unreadable file holds no values, and so does anything but a regular file (a
+//   FIFO or a device is not even read) and an empty path. A file larger than kMaxSettingsSize
+//   holds none either; that is told once, on `warnings`.
 class PosixSettingsFile : public SettingsStore {
  public:
-  explicit PosixSettingsFile(std::string path) : path_(std::move(path)) {}
+  explicit PosixSettingsFile(std::string path, std::FILE* warnings = stderr)
+      : path_(std::move(path)), warnings_(warnings) {}
   std::optional<std::string> Query(const std::string& sub_key, const std::string& name) override;
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
+  std::FILE* warnings_;
+  bool warned_ = false;
 };
 
+inline constexpr size_t kMaxSettingsSize = 1 << 20;
+
 // $EXPORTFIX_SETTINGS when set, else exportfix.ini in the folder "quillon" under
-// $XDG_CONFIG_HOME, else under ~/.config.
+// $XDG_CONFIG_HOME when that is an absolute path, else under ~/.config when HOME is one; else
+// empty: no settings file, rather than one in whatever folder is current.
 std::string DefaultSettingsPath();
 
 // Finds a value in the text of a settings file.

@@ -84,6 +84,35 @@ TEST_F(PosixSettingsFileTest, FolderInPlaceOfTheFileHoldsNoValue) {
   EXPECT_EQ(settings.Query("S", "N"), std::nullopt);
 }
 
+TEST_F(PosixSettingsFileTest, OnlyARegularFileOfASaneSizeIsRead) {
+  PosixSettingsFile device("/dev/zero");  // read whole, it would never end
+  EXPECT_EQ(device.Query("S", "N"), std::nullopt);
+  ASSERT_EQ(::mkfifo(folder_.Path("fifo.ini").c_str(), 0600), 0);
+  PosixSettingsFile fifo(folder_.Path("fifo.ini"));  // no writer: reading would wait
+  EXPECT_EQ(fifo.Query("S", "N"), std::nullopt);
+  PosixSettingsFile none("");
+  EXPECT_EQ(none.Query("S", "N"), std::nullopt);
+
+  std::string text = "[S]\nN=1\n";
+  folder_.Put("full.ini", text + std::string(kMaxSettingsSize - text.size(), '#'));
+  PosixSettingsFile full(folder_.Path("full.ini"));
+  EXPECT_EQ(full.Query("S", "N"), "1") << "exactly the largest size allowed";
+
+  folder_.Put("big.ini", text + std::string(kMaxSettingsSize, '#'));
+  std::FILE* warnings = std::tmpfile();
+  ASSERT_NE(warnings, nullptr);
+  PosixSettingsFile big(folder_.Path("big.ini"), warnings);
+  EXPECT_EQ(big.Query("S", "N"), std::nullopt);
+  EXPECT_EQ(big.Query("S", "M"), std::nullopt);
+  std::rewind(warnings);
+  std::string told;
+  for (int c; (c = std::fgetc(warnings)) != EOF;) told += static_cast<char>(c);
+  std::fclose(warnings);
+  EXPECT_EQ(told, "The settings file " + folder_.Path("big.ini") +
+                      " is larger than 1 MiB and is not read: the defaults apply.\n")
+      << "told once";
+}
+
 // Sets or unsets an environment variable for the test's lifetime.
 class ScopedEnv {
  public:
@@ -123,7 +152,13 @@ TEST(DefaultSettingsPathTest, FollowsTheEnvironment) {
       {nullptr, "/xdg", "/home/u", "/xdg/quillon/exportfix.ini"},
       {nullptr, "", "/home/u", "/home/u/.config/quillon/exportfix.ini"},
       {nullptr, nullptr, "/home/u", "/home/u/.config/quillon/exportfix.ini"},
-      {nullptr, nullptr, nullptr, "./quillon/exportfix.ini"},
+      // Never the current folder: a relative XDG_CONFIG_HOME is ignored, as the XDG rules say,
+      // and without a usable HOME there is no settings file.
+      {nullptr, "xdg", "/home/u", "/home/u/.config/quillon/exportfix.ini"},
+      {nullptr, ".", nullptr, ""},
+      {nullptr, nullptr, nullptr, ""},
+      {nullptr, nullptr, "", ""},
+      {nullptr, "", "home/u", ""},
   };
   for (const Case& c : cases) {
     ScopedEnv explicit_path("EXPORTFIX_SETTINGS", c.explicit_path);

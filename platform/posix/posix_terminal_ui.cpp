@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -297,6 +298,10 @@ int PosixTerminalUi::RunBox(BoxSpec box, const std::vector<int>& replies) {
     return layout.lines;
   };
   while (true) {
+    if (Ending()) {
+      Render(nullptr);
+      return replies.back();
+    }
     Render(overlay);
     box.scroll = layout.scroll;
     Key key = ReadKey(static_cast<int>(kFrameTime.count()));
@@ -356,6 +361,7 @@ int PosixTerminalUi::RunBox(BoxSpec box, const std::vector<int>& replies) {
 int PosixTerminalUi::ShowMessageBox(Window*, const std::string& caption, const std::string& text,
                                     uint32_t type) {
   const bool ok_cancel = (type & 0x0F) == MB_OKCANCEL;
+  if (Ending()) return ok_cancel ? BOXREPLYCANCEL : BOXREPLYOK;
   const char* icon = (type & 0xF0) == MB_ICONINFORMATION   ? "(i) "
                      : (type & 0xF0) == MB_ICONEXCLAMATION ? "(!) "
                                                            : "";
@@ -396,6 +402,7 @@ int PosixTerminalUi::ErrorMessageBox(const std::string& text, const std::string&
     std::string label;
     int reply;
   };
+  if (Ending()) return ERRORBOX_QUIT;
   std::vector<Choice> choices;
   if (first == 1) choices.push_back({"Continue", ERRORBOX_FIRST});
   if (retry == 2) choices.push_back({"Retry", ERRORBOX_RETRY});
@@ -447,6 +454,7 @@ std::unique_ptr<WindowPeer> PosixTerminalUi::CreateDialog(Window& window, const 
 
 std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
     const OpenDialogRequest& request) {
+  if (Ending()) return std::nullopt;
   std::vector<char> cwd(4096);
   std::string folder = ::getcwd(cwd.data(), cwd.size()) ? cwd.data() : "/";
 
@@ -493,6 +501,10 @@ std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
     return FilePickerLines(picker, width, height > others ? height - others : 1, true, encoding_);
   };
   while (true) {
+    if (Ending()) {
+      Render(nullptr);
+      return std::nullopt;
+    }
     Render(overlay);
     Key key = ReadKey(static_cast<int>(kFrameTime.count()));
     if (key.code == Key::kNone) {
@@ -511,7 +523,18 @@ std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
   }
 }
 
+bool PosixTerminalUi::Ending() {
+  if (!ending_ && interrupted_ != nullptr &&
+      (*interrupted_ == SIGTERM || *interrupted_ == SIGHUP)) {
+    ending_ = true;
+    *interrupted_ = 0;
+    DeliverCancel(static_cast<uint16_t>(IDCANCEL));
+  }
+  return ending_;
+}
+
 void PosixTerminalUi::ProcessPendingEvents() {
+  if (Ending()) return;
   if (interrupted_ != nullptr && *interrupted_ != 0) {
     *interrupted_ = 0;
     DeliverCancel(static_cast<uint16_t>(IDCANCEL));

@@ -73,6 +73,10 @@ class PosixTerminalUi : public UserInterface {
   int Width() const;
   int Height() const;
   void DeliverCancel(uint16_t id);
+  // True once a request to end (SIGTERM, SIGHUP) came: the run under way is cancelled, and from
+  // then on every box closes at once with its last button and the file dialog chooses nothing,
+  // so the program ends without waiting for anyone.
+  bool Ending();
   std::string Shown(const std::string& bytes) const { return DisplayText(bytes, encoding_); }
 
   int input_;
@@ -87,6 +91,7 @@ class PosixTerminalUi : public UserInterface {
   unsigned frame_ = 0;
   std::string pending_input_;
   bool input_ended_ = false;
+  bool ending_ = false;
 };
 
 // The names and kinds of a folder's entries; nothing when it cannot be read or is no folder.

@@ -167,7 +167,7 @@ TEST(PosixTerminalUiTest, ScriptedOutputShowsControlCharactersEscaped) {
             BOXREPLYOK);
   std::string output = terminal.Output();
   EXPECT_FALSE(HasControlCharacter(output, true)) << output;
-  EXPECT_NE(output.find("evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF: Replacing\n"), std::string::npos)
+  EXPECT_NE(output.find("evil\\x1b[2J\\x1b]0;owned\\x1b\\\\.AEF: Replacing\n"), std::string::npos)
       << output;
   EXPECT_NE(output.find("[Err\\x07]\nCannot read a\\x9b\nb\\x0ac\n"), std::string::npos) << output;
 }

@@ -147,7 +147,7 @@ TEST(TerminalLayoutTest, BoxesShowControlCharactersEscaped) {
   for (const auto& line : layout.lines) all += line + "\n";
   for (const auto& line : layout.lines) EXPECT_FALSE(HasControlCharacter(line)) << line;
   EXPECT_NE(all.find("Err\\x07or"), std::string::npos);
-  EXPECT_NE(all.find("evil\\x1b[2J\\x1b]0;owned\\x1b\\.AEF"), std::string::npos);
+  EXPECT_NE(all.find("evil\\x1b[2J\\x1b]0;owned\\x1b\\\\.AEF"), std::string::npos);
   EXPECT_NE(all.find("next\\x0aline"), std::string::npos) << "only CR LF breaks a line";
 }
 

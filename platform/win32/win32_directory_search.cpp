@@ -35,6 +35,7 @@ HANDLE Win32DirectorySearch::FindFirstFileA(const char* path, WIN32_FIND_DATAA* 
   if (path == nullptr || data == nullptr) return INVALID_HANDLE_VALUE;
   ::WIN32_FIND_DATAA found;
   HANDLE search = ::FindFirstFileA(path, &found);
+  last_error_ = search != INVALID_HANDLE_VALUE ? 0 : static_cast<uint32_t>(::GetLastError());
   if (search != INVALID_HANDLE_VALUE) CopyFindData(found, data);
   return search;
 }

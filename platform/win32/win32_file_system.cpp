@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "runtime/block_copy.h"
 
@@ -36,7 +37,10 @@ class Win32File : public File {
     while (done < count) {
       DWORD piece = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 30));
       DWORD put = 0;
-      if (!WriteFile(handle_, in + done, piece, &put, nullptr) || put == 0) return false;
+      if (!WriteFile(handle_, in + done, piece, &put, nullptr) || put == 0) {
+        if (error_ == 0) error_ = static_cast<int>(GetLastError());
+        return false;
+      }
       done += put;
     }
     return true;
@@ -65,6 +69,7 @@ class Win32File : public File {
   std::unique_ptr<FileView> View(int64_t, size_t) override { return nullptr; }
 
   HANDLE handle() const { return handle_; }
+  int SystemError() const override { return error_; }
 
   bool Close() override {
     HANDLE handle = handle_;
@@ -74,6 +79,7 @@ class Win32File : public File {
 
  private:
   HANDLE handle_;
+  std::atomic<int> error_{0};  // written by the worker that writes behind, if any
 };
 
 std::string FullPath(const std::string& path) {
@@ -83,6 +89,12 @@ std::string FullPath(const std::string& path) {
   std::string full(buffer, length);
   std::replace(full.begin(), full.end(), '/', '\\');
   return full;
+}
+
+// A name as Windows compares names: without regard to letter case.
+std::string Folded(std::string name) {
+  if (!name.empty()) CharUpperBuffA(name.data(), static_cast<DWORD>(name.size()));
+  return name;
 }
 
 }  // namespace
@@ -118,7 +130,16 @@ std::unique_ptr<File> Win32FileSystem::Open(const std::string& path, FileAccess 
 }
 
 std::unique_ptr<File> Win32FileSystem::Create(const std::string& path, CreateMode mode) {
-  return OpenHandle(path, GENERIC_WRITE, mode == CreateMode::kNew ? CREATE_NEW : CREATE_ALWAYS);
+  if (mode == CreateMode::kTruncate) return OpenHandle(path, GENERIC_WRITE, CREATE_ALWAYS);
+  std::unique_ptr<File> file = OpenHandle(path, GENERIC_WRITE, CREATE_NEW);
+  // A temporary file is claimed by its open handle, which shares no deleting, until it is
+  // renamed: a stale one, which no handle holds, can be deleted and made anew.
+  if (file == nullptr && mode == CreateMode::kTemporary &&
+      (last_error_ == ERROR_FILE_EXISTS || last_error_ == ERROR_ALREADY_EXISTS) &&
+      DeleteFileA(path.c_str())) {
+    file = OpenHandle(path, GENERIC_WRITE, CREATE_NEW);
+  }
+  return file;
 }
 
 bool Win32FileSystem::Erase(const std::string& path) {
@@ -133,9 +154,52 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   return moved;
 }
 
-bool Win32FileSystem::SameName(const std::string& a, const std::string& b) const {
-  return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, FullPath(a).c_str(), -1,
-                        FullPath(b).c_str(), -1) == CSTR_EQUAL;
+std::optional<FileIdentity> Win32FileSystem::IdentifyFile(const std::string& path) const {
+  // No rights asked: only the file's information is read. Folders open with backup semantics.
+  HANDLE handle =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!known) return FileIdentity{0, 0, Folded(FullPath(path))};
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, ""};
+}
+
+std::optional<FileIdentity> Win32FileSystem::IdentifyEntry(const std::string& path) const {
+  std::string full = FullPath(path);
+  size_t separator = full.find_last_of('\\');
+  if (separator != std::string::npos) {
+    std::string folder = full.substr(0, separator);
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // the drive's root
+    if (std::optional<FileIdentity> identity = IdentifyFile(folder)) {
+      identity->name = Folded(full.substr(separator + 1));
+      return identity;
+    }
+  }
+  return FileIdentity{0, 0, Folded(full)};
+}
+
+std::string Win32FileSystem::ErrorText(int code) const {
+  char* buffer = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(code), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length)
+                                                     : "error " + std::to_string(code);
+  if (buffer != nullptr) LocalFree(buffer);
+  // "Access is denied.\r\n" reads as "access is denied" inside parentheses.
+  while (!text.empty() &&
+         (text.back() == '\n' || text.back() == '\r' || text.back() == '.' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  if (text.size() > 1 && text[0] >= 'A' && text[0] <= 'Z' && text[1] >= 'a' && text[1] <= 'z') {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
 }
 
 }  // namespace qef

@@ -13,7 +13,11 @@ class Win32FileSystem : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override;
   int LastError() const override { return last_error_; }
   std::string_view PathSeparators() const override { return "\\/"; }
-  bool SameName(const std::string& a, const std::string& b) const override;
+  // The volume's serial number and the file index; the full path with its letter case folded
+  // where the system gives no index.
+  std::optional<FileIdentity> IdentifyFile(const std::string& path) const override;
+  std::optional<FileIdentity> IdentifyEntry(const std::string& path) const override;
+  std::string ErrorText(int code) const override;
 
  private:
   std::unique_ptr<File> OpenHandle(const std::string& path, unsigned long access,

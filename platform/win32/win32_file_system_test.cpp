@@ -42,11 +42,26 @@ INSTANTIATE_TEST_SUITE_P(Win32, FileFunctionsTest,
                              }}),
                          FileBackendName);
 
-TEST(Win32FileSystemTest, NamesCompareAsWindowsComparesThem) {
-  Win32FileSystem files;
-  EXPECT_TRUE(files.SameName("C:\\Work\\App.fix", "c:\\work\\APP.FIX"));
-  EXPECT_TRUE(files.SameName("C:/Work/App.fix", "C:\\Work\\sub\\..\\App.fix"));
-  EXPECT_FALSE(files.SameName("C:\\Work\\App.fix", "C:\\Work\\App.fix2"));
+// Folder entries compare as Windows compares names: by the folder's volume and file index and
+// the name without regard to letter case; files by their volume and index.
+TEST(Win32FileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
+  Win32TestBackend backend;
+  backend.Put("App.fix", "copy");
+  backend.Put("Other.fix", "other");
+  ASSERT_TRUE(CreateDirectoryA(backend.Path("sub").c_str(), nullptr));
+  const FileSystem& files = backend.files();
+  auto entry = [&](const std::string& name) { return files.IdentifyEntry(backend.Path(name)); };
+  auto file = [&](const std::string& name) { return files.IdentifyFile(backend.Path(name)); };
+  ASSERT_TRUE(entry("App.fix"));
+  EXPECT_EQ(entry("APP.FIX"), entry("App.fix"));
+  EXPECT_EQ(entry("sub\\..\\App.fix"), entry("App.fix"));
+  EXPECT_EQ(entry("sub/../app.fix"), entry("App.fix"));
+  EXPECT_NE(entry("App.fix2"), entry("App.fix"));
+  EXPECT_TRUE(entry("not yet.fix"));
+  ASSERT_TRUE(file("App.fix"));
+  EXPECT_EQ(file("app.FIX"), file("App.fix"));
+  EXPECT_NE(file("Other.fix"), file("App.fix"));
+  EXPECT_FALSE(file("missing"));
   EXPECT_EQ(files.PathSeparators(), "\\/");
 }
 
