@@ -66,7 +66,7 @@ FileResult RepairRun::RepairFile(const std::string& path) {
                   " so it is not processed");
     }
     // Whatever the paths say, the copies of one run must land in distinct folder entries.
-    if (std::find(written_.begin(), written_.end(), entry) != written_.end()) {
+    if (written_.count(entry) != 0) {
       FClose(input);
       return Fail(
           path + " would be repaired to " + output +
@@ -129,7 +129,7 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   if (copy != kNoOutput && !FRename(temporary, output)) {
     return Discard(temporary, "Could not create " + output, FError());
   }
-  written_.push_back(entry);
+  written_.insert(entry);
   return FileResult::kCompleted;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -64,7 +65,9 @@ class RepairRun {
   RunMode mode_;
   RecordObserver* observer_;
   ModuleNameList module_names_;
-  std::vector<FileIdentity> written_;  // the folder entries of the copies completed in this run
+  // The folder entries of the copies completed in this run, looked up once per file, so a long
+  // run costs the same per file as a short one.
+  std::set<FileIdentity> written_;
   std::string failure_;
   std::string failure_reason_;
 };

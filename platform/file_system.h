@@ -1,5 +1,6 @@
 #pragma once
 
+#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -80,6 +81,7 @@ struct FileIdentity {
   uint64_t file = 0;    // POSIX: the inode; Windows: the file index
   std::string name;     // of a folder entry: its name as the system compares names
   bool operator==(const FileIdentity& other) const = default;
+  auto operator<=>(const FileIdentity& other) const = default;
 };
 
 // The file system of a backend. Failures return null or false and leave an error code that
