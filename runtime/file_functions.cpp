@@ -76,6 +76,7 @@ class BufferedFile {
       error = kErrorWriteFault;
       return 0;
     }
+    if (count == 0) return 0;  // the buffer may not be there yet
     if (write_len_ + count > buffer_.size() && count < kBufferSize) GrowBuffer(write_len_ + count);
     if (write_len_ + count > buffer_.size()) {
       if (!HandOver(error)) return 0;
