@@ -8,7 +8,7 @@
 #include "app/program.h"
 #include "app/program_symbols.h"
 #include "platform/backends.h"
-#include "platform/console.h"
+#include "ui/console.h"
 #include "platform/posix/posix_terminal_ui.h"
 #include "runtime/runtime.h"
 #include "runtime/runtime_state.h"

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "errorsys/error.h"
-#include "platform/locale_source.h"
+#include "runtime/locale_source.h"
 #include "runtime/error_block.h"
 #include "runtime/international.h"
 

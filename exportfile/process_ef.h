@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "exportfile/repair.h"
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "exportfile/name_rules.h"
-#include "platform/settings.h"
+#include "runtime/settings.h"
 #include "runtime/runtime.h"
 
 namespace qef {

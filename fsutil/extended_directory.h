@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/directory_search.h"
+#include "runtime/directory_search.h"
 #include "runtime/usual.h"
 
 namespace qef {

@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/file_system.h"
-#include "platform/locale_source.h"
-#include "platform/settings.h"
+#include "runtime/file_system.h"
+#include "runtime/locale_source.h"
+#include "runtime/settings.h"
 
 namespace qef {
 

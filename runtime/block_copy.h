@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

@@ -3,7 +3,7 @@
 // The run-time's directory search and file-time conversions, by Windows' names, answered by the
 // installed run-time's directory-search backend.
 
-#include "platform/directory_search.h"
+#include "runtime/directory_search.h"
 
 namespace qef {
 

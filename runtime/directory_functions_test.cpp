@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/directory_search.h"
+#include "runtime/directory_search.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"

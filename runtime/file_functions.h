@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 #include "runtime/file_handle.h"
 
 namespace qef {

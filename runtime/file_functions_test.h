@@ -10,7 +10,7 @@
 #include <ostream>
 #include <string>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
 #include "runtime/runtime.h"

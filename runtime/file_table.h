@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 #include "runtime/file_handle.h"
 
 namespace qef {

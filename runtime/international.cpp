@@ -7,7 +7,7 @@
 #include <ctime>
 #include <utility>
 
-#include "platform/locale_source.h"
+#include "runtime/locale_source.h"
 #include "runtime/error_block.h"
 #include "runtime/runtime.h"
 #include "runtime/runtime_state.h"

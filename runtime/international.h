@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/locale_source.h"
+#include "runtime/locale_source.h"
 #include "runtime/symbol.h"
 #include "runtime/usual.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/settings.h"
+#include "runtime/settings.h"
 #include "runtime/file_table.h"
 #include "runtime/runtime_state.h"
 

@@ -1,4 +1,4 @@
-#include "platform/settings.h"
+#include "runtime/settings.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/locale_source.h"
+#include "runtime/locale_source.h"
 #include "runtime/international.h"
 
 namespace qef {

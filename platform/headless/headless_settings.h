@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/settings.h"
+#include "runtime/settings.h"
 
 namespace qef {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/console.h"
+#include "ui/console.h"
 
 namespace qef {
 

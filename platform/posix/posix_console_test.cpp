@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/console.h"
+#include "ui/console.h"
 
 namespace qef {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/directory_search.h"
+#include "runtime/directory_search.h"
 
 namespace qef {
 

@@ -4,7 +4,7 @@
 
 #include <map>
 
-#include "platform/file_system.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

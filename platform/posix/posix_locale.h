@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "platform/locale_source.h"
+#include "runtime/locale_source.h"
 
 namespace qef {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/settings.h"
+#include "runtime/settings.h"
 
 namespace qef {
 

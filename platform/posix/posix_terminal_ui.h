@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/console.h"
+#include "ui/console.h"
 #include "platform/posix/file_picker.h"
 #include "platform/posix/terminal_layout.h"
 #include "runtime/display_text.h"

@@ -1,7 +1,7 @@
 #include <io.h>
 #include <windows.h>
 
-#include "platform/console.h"
+#include "ui/console.h"
 
 namespace qef {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/directory_search.h"
+#include "runtime/directory_search.h"
 
 namespace qef {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/settings.h"
+#include "runtime/settings.h"
 
 namespace qef {
 
