@@ -235,7 +235,7 @@ TEST(ProgramTest, HandsTheGivenFilesToTheApplication) {
         return std::nullopt;
       },
       {"/w/a.AEF"});
-  EXPECT_EQ(RunProgram(program, fs, settings, ui), 0);
+  EXPECT_EQ(RunProgram(program, {fs, settings, ui}), 0);
   EXPECT_TRUE(ui.open_dialogs.empty());
   EXPECT_EQ(fs.Content("/w/a.fix"), ExportFile("a-"));
 }
@@ -250,7 +250,7 @@ TEST(ProgramTest, StartsFromTheGeneratedSymbolTable) {
     if (type == 21569 && id == 1) return ProgramSymbolTable();
     return std::nullopt;
   });
-  EXPECT_EQ(RunProgram(program, fs, settings, ui, &trace), 0);
+  EXPECT_EQ(RunProgram(program, {fs, settings, ui}, &trace), 0);
   EXPECT_EQ(trace, (std::vector<std::string>{"symbol table", "RTInit", "classes", "init 1",
                                              "init 2", "App:Start", "Start returned", "RTExit"}))
       << "the error system's two procedures run before Start";
@@ -284,7 +284,7 @@ TEST(ProgramTest, ADamagedSymbolTableEndsWithMinusOneAndNoMessage) {
     HeadlessUi ui;
     Program program =
         ExportFixProgram([&table](int, int) -> std::optional<std::string_view> { return table; });
-    EXPECT_EQ(RunProgram(program, fs, settings, ui), -1);
+    EXPECT_EQ(RunProgram(program, {fs, settings, ui}), -1);
     EXPECT_TRUE(ui.boxes.empty());
     EXPECT_TRUE(ui.log.empty());
   }

@@ -8,10 +8,8 @@
 #include "app/program.h"
 #include "app/program_symbols.h"
 #include "platform/backends.h"
-#include "ui/console.h"
 #include "platform/posix/posix_terminal_ui.h"
-#include "runtime/runtime.h"
-#include "runtime/runtime_state.h"
+#include "ui/console.h"
 
 namespace {
 
@@ -28,8 +26,7 @@ std::FILE* QuestionStream(bool interactive) {
 
 int main(int argc, char** argv) {
   qef::EnsureStandardStreams();
-  auto files = qef::MakeSystemFileSystem();
-  auto settings = qef::MakeSystemSettings();
+  const qef::SystemBackends system = qef::MakeSystemBackends();
   bool interactive = ::isatty(STDIN_FILENO) == 1 && ::isatty(STDOUT_FILENO) == 1;
   qef::PosixTerminalUi ui(STDIN_FILENO, QuestionStream(interactive), interactive,
                           qef::InstallInterruptFlag());
@@ -44,12 +41,7 @@ int main(int argc, char** argv) {
         return std::nullopt;
       },
       std::move(given_files));
-  // The run-time's state (error log folder, locale) is chosen here and lent to the program's.
-  auto locale = qef::MakeSystemLocale();
-  qef::ScopedRuntime runtime(*files, *settings, ui);
-  runtime.runtime().state().locale = locale.get();
-  runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
-  int status = qef::RunProgram(program, *files, *settings, ui);
+  int status = qef::RunProgram(program, system.With(ui));
   // What was written must have arrived: a failed write is no success.
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
     std::fputs("exportfix: error writing standard output\n", stderr);

@@ -7,8 +7,7 @@
 #include "app/program.h"
 #include "platform/backends.h"
 #include "platform/win32/win32_ui.h"
-#include "runtime/runtime.h"
-#include "runtime/runtime_state.h"
+#include "runtime/startup.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
@@ -30,22 +29,16 @@ std::optional<std::string_view> FindProgramResource(int type, int id) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  auto files = qef::MakeSystemFileSystem();
-  auto settings = qef::MakeSystemSettings();
+  const qef::SystemBackends system = qef::MakeSystemBackends();
   // QEF_UI_TRACE names a file that gets a line for every box and dialog: a diagnostic for tests
   // that drive the program from outside.
   const char* trace = std::getenv("QEF_UI_TRACE");
   qef::Win32Ui ui(trace != nullptr ? trace : "");
-  // The run-time's state (error log folder, locale) is chosen here and lent to the program's.
-  auto locale = qef::MakeSystemLocale();
-  qef::ScopedRuntime runtime(*files, *settings, ui);
-  runtime.runtime().state().locale = locale.get();
-  runtime.runtime().state().base_work_dir = qef::SystemWorkDir;
   qef::InstallSystemExceptionHandler();
   // Files dropped on the program's icon, or sent to it, come as arguments and are repaired
   // instead of asking for them.
   std::vector<std::string> given_files;
   for (int i = 1; i < __argc; ++i) given_files.push_back(qef::SystemFullPath(__argv[i]));
-  return qef::RunProgram(qef::ExportFixProgram(FindProgramResource, std::move(given_files)), *files,
-                         *settings, ui);
+  return qef::RunProgram(qef::ExportFixProgram(FindProgramResource, std::move(given_files)),
+                         system.With(ui));
 }

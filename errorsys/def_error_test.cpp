@@ -415,7 +415,7 @@ TEST(ProgramErrorTest, AnExceptionEscapingFromStartEndsInTheErrorBoxAndItsExitCo
   program.init_procedures[kErrorSystem] = ErrorSysInit;
   program.init_procedures[kErrorFunction] = ErrorFuncInit;
   std::vector<std::string> trace;
-  EXPECT_EQ(RunProgram(program, fs, settings, ui, &trace), static_cast<int>(EG_EXCEPTION));
+  EXPECT_EQ(RunProgram(program, {fs, settings, ui}, &trace), static_cast<int>(EG_EXCEPTION));
   ASSERT_EQ(ui.error_boxes.size(), 1u);
   EXPECT_EQ(ui.error_boxes[0].caption, "ERROR");
   EXPECT_NE(ui.error_boxes[0].text.find("Description: record past the end\r\n"), std::string::npos);

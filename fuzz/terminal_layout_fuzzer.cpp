@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/terminal_layout.h"
+#include "ui/terminal_layout.h"
 
 namespace {
 

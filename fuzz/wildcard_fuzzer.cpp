@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/wildcard.h"
+#include "runtime/wildcard.h"
 
 namespace {
 

@@ -5,16 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "ui/progress_window_ids.h"
 #include "ui/window.h"
 
 namespace qef {
-
-// Control ids of the dialog template "WinProgress".
-inline constexpr int kCancelButtonId = 100;
-inline constexpr int kProgressBarId = 101;
-inline constexpr int kTaskId = 102;
-inline constexpr int kDescriptionId = 103;
-inline constexpr int kAnimationId = 104;
 
 // The modeless progress window: animation, description, task line, progress bar and a Cancel
 // button that sets lAbort. It never closes itself; it lives until the process ends.

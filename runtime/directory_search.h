@@ -88,7 +88,4 @@ class DirectorySearch {
   virtual bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result) = 0;
 };
 
-// The real directory search of the system this program was built for.
-std::unique_ptr<DirectorySearch> MakeSystemDirectorySearch();
-
 }  // namespace qef

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "runtime/settings.h"
 #include "runtime/file_table.h"
 #include "runtime/runtime_state.h"
+#include "runtime/settings.h"
 
 namespace qef {
 
@@ -30,9 +30,16 @@ Runtime& CurrentRuntime() {
   return *installed;
 }
 
-ScopedRuntime::ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
-    : runtime_(files, settings, ui), previous_(installed) {
+bool RuntimeInstalled() { return installed != nullptr; }
+
+ScopedRuntime::ScopedRuntime(const Backends& backends)
+    : runtime_(backends.files, backends.settings, backends.ui), previous_(installed) {
   if (previous_ != nullptr) runtime_.ShareState(*previous_);
+  RuntimeState& state = runtime_.state();
+  if (backends.locale != nullptr) state.locale = backends.locale;
+  if (backends.directory_search != nullptr) state.directory_search = backends.directory_search;
+  if (backends.base_work_dir) state.base_work_dir = backends.base_work_dir;
+  if (backends.module_instance != 0) state.module_instance = backends.module_instance;
   installed = &runtime_;
 }
 

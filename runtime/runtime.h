@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+#include "runtime/backends.h"
+
 namespace qef {
 
 class FileSystem;
@@ -48,10 +50,17 @@ std::string QueryRTRegStringOrNumber(const std::string& sub_key, const std::stri
 // error and ends the process.
 Runtime& CurrentRuntime();
 
-// Installs a run-time for its own lifetime and puts the previous one back afterwards.
+// True while a run-time is installed.
+bool RuntimeInstalled();
+
+// Installs a run-time over the given backends for its own lifetime and puts the previous one
+// back afterwards. A run-time installed inside another keeps the other's state, and the
+// backends it is given beyond the first three replace the other's only where they are set.
 class ScopedRuntime {
  public:
-  ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui);
+  explicit ScopedRuntime(const Backends& backends);
+  ScopedRuntime(FileSystem& files, SettingsStore& settings, UserInterface& ui)
+      : ScopedRuntime(Backends(files, settings, ui)) {}
   ~ScopedRuntime();
   ScopedRuntime(const ScopedRuntime&) = delete;
   ScopedRuntime& operator=(const ScopedRuntime&) = delete;

@@ -63,11 +63,11 @@ struct RuntimeState {
   std::string default_dir;
   std::string default_setting;
 
-  // Backends and sources a program or a test chooses at start-up.
+  // What the backends given at start-up chose (see Backends).
   LocaleSource* locale = nullptr;
   DirectorySearch* directory_search = nullptr;
-  // The folder the error log goes to when no default folder is set; must end in a separator.
   std::function<std::string()> base_work_dir = [] { return std::string(); };
+  uintptr_t module_instance = 0;
   std::function<LocalDateTime()> clock;  // the local clock when empty
   std::string version = "Quillon run-time 1.1";
 };

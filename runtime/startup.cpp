@@ -126,8 +126,7 @@ int RegisterAndStart(const Program& program, std::set<std::string> symbols,
 
 }  // namespace
 
-int RunProgram(const Program& program, FileSystem& files, SettingsStore& settings,
-               UserInterface& ui, std::vector<std::string>* trace) {
+int RunProgram(const Program& program, const Backends& backends, std::vector<std::string>* trace) {
   auto step = [trace](const std::string& what) {
     if (trace != nullptr) trace->push_back(what);
   };
@@ -141,7 +140,7 @@ int RunProgram(const Program& program, FileSystem& files, SettingsStore& setting
   if (!symbols) return kExitStartupFailed;
   step("symbol table");
 
-  ScopedRuntime runtime(files, settings, ui);
+  ScopedRuntime runtime(backends);
   int exit_code;
   {
     RuntimeInstance instance;

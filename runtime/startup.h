@@ -15,14 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/backends.h"
 #include "runtime/object.h"
 #include "runtime/symbol.h"
 
 namespace qef {
-
-class FileSystem;
-class SettingsStore;
-class UserInterface;
 
 // The symbol table resource: custom type 21569, id 1.
 inline constexpr int kSymbolTableResourceType = 21569;
@@ -90,10 +87,11 @@ inline constexpr int kExitStartupFailed = -1;
 // exit code: 0 after Start, -1 when the start-up failed before it (no message is shown then),
 // the code set with ErrorLevel when the program was ended (_Quit). A C++ exception escaping from
 // an initialisation procedure or from Start is raised as a run-time error to the error block.
-// A run-time installed around this call lends its state (error block, settings) to the one
-// started here. When `trace` is given, each step of the sequence is appended to it.
-int RunProgram(const Program& program, FileSystem& files, SettingsStore& settings,
-               UserInterface& ui, std::vector<std::string>* trace = nullptr);
+// The run-time is installed here, over the given backends; one installed around this call lends
+// its state (error block, settings) to it. When `trace` is given, each step of the sequence is
+// appended to it.
+int RunProgram(const Program& program, const Backends& backends,
+               std::vector<std::string>* trace = nullptr);
 
 // The number of active run-time instances.
 int _GetRTCount();

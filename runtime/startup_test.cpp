@@ -41,7 +41,7 @@ struct Fixture {
     }
     return program;
   }
-  int Run(const Program& program) { return RunProgram(program, fs, settings, ui, &trace); }
+  int Run(const Program& program) { return RunProgram(program, {fs, settings, ui}, &trace); }
 };
 
 TEST(StartupTest, RunsEachStepInItsOrderAndStartsTheAppOnce) {

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/progress_window_ids.h"
+
 namespace {
 
 class Template {
@@ -69,11 +71,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   const Control controls[] = {
-      {0, 0x50010000, 122, 60, 53, 12, 100, kButtonClass, nullptr, "&Cancel"},
-      {0x00020000, 0x50000000, 6, 45, 280, 8, 101, 0, "msctls_progress32", ""},
-      {0, 0x50000001, 58, 27, 230, 12, 102, kStaticClass, nullptr, ""},
-      {0, 0x50000001, 58, 4, 229, 21, 103, kStaticClass, nullptr, ""},
-      {0, 0x50000002, 4, 2, 53, 36, 104, 0, "SysAnimate32", ""},
+      {0, 0x50010000, 122, 60, 53, 12, qef::kCancelButtonId, kButtonClass, nullptr, "&Cancel"},
+      {0x00020000, 0x50000000, 6, 45, 280, 8, qef::kProgressBarId, 0, "msctls_progress32", ""},
+      {0, 0x50000001, 58, 27, 230, 12, qef::kTaskId, kStaticClass, nullptr, ""},
+      {0, 0x50000001, 58, 4, 229, 21, qef::kDescriptionId, kStaticClass, nullptr, ""},
+      {0, 0x50000002, 4, 2, 53, 36, qef::kAnimationId, 0, "SysAnimate32", ""},
   };
 
   Template dialog;

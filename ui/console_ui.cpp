@@ -3,15 +3,10 @@
 #include <algorithm>
 #include <string>
 
+#include "ui/progress_window_ids.h"
 #include "ui/window.h"
 
 namespace qef {
-
-namespace {
-// The controls a progress dialog shows on the status line.
-constexpr int kTaskId = 102;
-constexpr int kDescriptionId = 103;
-}  // namespace
 
 class ConsoleWindowPeer : public WindowPeer {
  public:

@@ -1,8 +1,14 @@
 #include "ui/window.h"
 
 #include "runtime/runtime.h"
+#include "runtime/runtime_state.h"
 
 namespace qef {
+
+// The module the program handed to its run-time at start-up; before that, the program itself.
+ModuleInstance _GetInst() {
+  return RuntimeInstalled() ? CurrentRuntime().state().module_instance : 0;
+}
 
 namespace {
 UserInterface& Ui() { return CurrentRuntime().ui(); }

@@ -1,7 +1,6 @@
 #include "platform/backends.h"
 #include "platform/posix/posix_file_system.h"
 #include "platform/posix/posix_settings_file.h"
-#include "ui/window.h"
 
 namespace qef {
 
@@ -13,7 +12,10 @@ std::unique_ptr<SettingsStore> MakeSystemSettings() {
 
 void InstallSystemExceptionHandler() {}
 
-// Resources are built into the program itself; there is no module handle to name.
-ModuleInstance _GetInst() { return 0; }
+// Resources are built into the program itself: there is no module handle to hand over.
+SystemBackends MakeSystemBackends() {
+  return {MakeSystemFileSystem(), MakeSystemSettings(), MakeSystemLocale(),
+          MakeSystemDirectorySearch(), 0};
+}
 
 }  // namespace qef

@@ -9,8 +9,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "platform/posix/wildcard.h"
+#include "platform/backends.h"
 #include "runtime/directory_functions.h"
+#include "runtime/wildcard.h"
 
 namespace qef {
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/block_copy.h"
+#include "ui/file_picker.h"
 
 namespace qef {
 
@@ -408,22 +409,7 @@ std::string AbsolutePosixPath(const std::string& path) {
     std::vector<char> cwd(4096);
     if (::getcwd(cwd.data(), cwd.size()) != nullptr) full = std::string(cwd.data()) + "/" + full;
   }
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= full.size()) {
-    size_t end = full.find('/', start);
-    if (end == std::string::npos) end = full.size();
-    std::string part = full.substr(start, end - start);
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts.push_back(part);
-    }
-    start = end + 1;
-  }
-  std::string result;
-  for (const auto& part : parts) result += "/" + part;
-  return result.empty() ? "/" : result;
+  return NormalSlashPath(full);
 }
 
 }  // namespace qef

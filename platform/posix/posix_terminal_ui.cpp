@@ -13,16 +13,14 @@
 #include <utility>
 #include <vector>
 
-#include "platform/posix/wildcard.h"
+#include "fsutil/wildcard_expansion.h"
+#include "ui/progress_window_ids.h"
 #include "ui/window.h"
 
 namespace qef {
 
 namespace {
 
-constexpr int kTaskControl = 102;
-constexpr int kDescriptionControl = 103;
-constexpr uint16_t kCancelButton = 100;
 constexpr auto kFrameTime = std::chrono::milliseconds(100);
 constexpr size_t kScriptWidth = 78;
 
@@ -94,14 +92,14 @@ class TerminalWindowPeer : public WindowPeer {
   void SetProgressRange(int, int, int high) override { high_ = std::max(high, 1); }
 
   void SetControlText(int id, const std::string& text) override {
-    if (id == kTaskControl) {
+    if (id == kTaskId) {
       Change(task_, text);
       if (!ui_.interactive_ && !text.empty()) {
         std::fprintf(ui_.out_, "%s: %s\n", ui_.Shown(text).c_str(),
                      ui_.Shown(description_).c_str());
         std::fflush(ui_.out_);
       }
-    } else if (id == kDescriptionControl) {
+    } else if (id == kDescriptionId) {
       Change(description_, text);
     }
   }
@@ -474,15 +472,7 @@ std::optional<std::vector<std::string>> PosixTerminalUi::ShowOpenDialog(
         chosen.push_back(path);
         continue;
       }
-      std::string parent = ParentFolder(path);
-      std::string pattern = path.substr(parent.size() == 1 ? 1 : parent.size() + 1);
-      std::vector<std::string> matches;
-      for (const auto& entry : ListFolder(parent).value_or(std::vector<PickerEntry>())) {
-        if (!entry.is_directory && MatchesAnyPattern(pattern, entry.name)) {
-          matches.push_back((parent == "/" ? "" : parent) + "/" + entry.name);
-        }
-      }
-      std::sort(matches.begin(), matches.end());
+      std::vector<std::string> matches = ExpandWildcards(path, true);
       chosen.insert(chosen.end(), matches.begin(), matches.end());
     }
     if (chosen.empty()) return std::nullopt;
@@ -548,7 +538,7 @@ void PosixTerminalUi::ProcessPendingEvents() {
     if (key.code == Key::kEscape || key.code == Key::kInterrupt) {
       DeliverCancel(static_cast<uint16_t>(IDCANCEL));
     } else if (key.code == Key::kEnter || (key.code == Key::kChar && key.ch == ' ')) {
-      DeliverCancel(kCancelButton);  // the focused Cancel button is pressed
+      DeliverCancel(kCancelButtonId);  // the focused Cancel button is pressed
     }
   }
   if (dirty_ || resized || now - last_draw_ >= kFrameTime) {

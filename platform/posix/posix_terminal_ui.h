@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "ui/console.h"
-#include "platform/posix/file_picker.h"
-#include "platform/posix/terminal_layout.h"
 #include "runtime/display_text.h"
+#include "ui/console.h"
+#include "ui/file_picker.h"
+#include "ui/terminal_layout.h"
 #include "ui/user_interface.h"
 
 namespace qef {

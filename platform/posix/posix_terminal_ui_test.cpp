@@ -10,6 +10,7 @@
 
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
+#include "platform/posix/posix_directory_search.h"
 #include "platform/posix/posix_test_folder.h"
 #include "runtime/runtime.h"
 #include "ui/window.h"
@@ -104,6 +105,13 @@ TEST(PosixTerminalUiTest, OpenDialogTakesPathsAndPatternsUpToAnEmptyLine) {
   request.descriptions = {"Export Files"};
 
   ScriptedTerminal terminal(folder.Path("d.txt") + "\n" + folder.Path("*.AEF") + "\n\nignored\n");
+  // Patterns are expanded through the run-time's directory search, as efx expands them.
+  HeadlessFileSystem fs;
+  HeadlessSettings settings;
+  PosixDirectorySearch search;
+  Backends backends(fs, settings, terminal.ui());
+  backends.directory_search = &search;
+  ScopedRuntime runtime(backends);
   auto chosen = terminal.ui().ShowOpenDialog(request);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(*chosen, (std::vector<std::string>{folder.Path("d.txt"), folder.Path("a.aef"),

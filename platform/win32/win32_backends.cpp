@@ -2,7 +2,6 @@
 #include "platform/backends.h"
 #include "platform/win32/win32_file_system.h"
 #include "platform/win32/win32_registry_settings.h"
-#include "ui/window.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
@@ -16,6 +15,9 @@ std::unique_ptr<SettingsStore> MakeSystemSettings() {
   return std::make_unique<Win32RegistrySettings>();
 }
 
-ModuleInstance _GetInst() { return reinterpret_cast<ModuleInstance>(GetModuleHandleA(nullptr)); }
+SystemBackends MakeSystemBackends() {
+  return {MakeSystemFileSystem(), MakeSystemSettings(), MakeSystemLocale(),
+          MakeSystemDirectorySearch(), reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr))};
+}
 
 }  // namespace qef

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/backends.h"
+
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
 #undef CreateDialog

@@ -4,9 +4,10 @@
 #include <string>
 
 #include "platform/backends.h"
-#include "runtime/locale_source.h"
 #include "runtime/error_block.h"
 #include "runtime/international.h"
+#include "runtime/locale_source.h"
+#include "runtime/runtime.h"
 
 // Windows headers come last: their macros would rename the portable names above.
 #include <windows.h>
@@ -37,6 +38,7 @@ bool WritableFolder(const std::string& folder) {
 // box instead of a silent end. The handler's own ways out (break, quit) end the process here,
 // since a C++ unwind must not cross the system's exception frames.
 LONG WINAPI OnUnhandledException(EXCEPTION_POINTERS* exception) {
+  if (!RuntimeInstalled()) return EXCEPTION_CONTINUE_SEARCH;  // no run-time to report it to
   static bool handling = false;
   if (handling) ExitProcess(1);  // an exception while reporting one
   handling = true;

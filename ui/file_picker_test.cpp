@@ -1,4 +1,4 @@
-#include "platform/posix/file_picker.h"
+#include "ui/file_picker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/posix/terminal_layout.h"
+#include "ui/terminal_layout.h"
 
 #include <gtest/gtest.h>
 

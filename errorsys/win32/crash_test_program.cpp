@@ -9,7 +9,6 @@
 #include "platform/headless/headless_ui.h"
 #include "runtime/error_block.h"
 #include "runtime/runtime.h"
-#include "runtime/runtime_state.h"
 #include "runtime/startup.h"
 
 namespace {
@@ -17,13 +16,14 @@ volatile int* volatile nowhere = nullptr;
 }
 
 int main() {
-  auto files = qef::MakeSystemFileSystem();
+  const qef::SystemBackends system = qef::MakeSystemBackends();
+  // Settings and boxes of its own: the user's settings stay untouched and nobody answers a box.
   qef::HeadlessSettings settings;
   qef::HeadlessUi ui;
-  auto locale = qef::MakeSystemLocale();
-  qef::ScopedRuntime runtime(*files, settings, ui);
-  runtime.runtime().state().locale = locale.get();
-  runtime.runtime().state().base_work_dir = [] { return std::string(".\\"); };
+  qef::Backends backends(*system.files, settings, ui);
+  backends.locale = system.locale.get();
+  backends.base_work_dir = [] { return std::string(".\\"); };  // the log beside the test
+  qef::ScopedRuntime runtime(backends);
   qef::RuntimeInstance instance;
   qef::InstallSystemExceptionHandler();
   qef::ErrorSysInit();

@@ -1,4 +1,4 @@
-#include "platform/posix/wildcard.h"
+#include "runtime/wildcard.h"
 
 #include <gtest/gtest.h>
 

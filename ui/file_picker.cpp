@@ -1,9 +1,8 @@
-#include "platform/posix/file_picker.h"
+#include "ui/file_picker.h"
 
 #include <algorithm>
 
-#include "platform/posix/posix_file_system.h"
-#include "platform/posix/wildcard.h"
+#include "runtime/wildcard.h"
 
 namespace qef {
 
@@ -24,9 +23,27 @@ std::string ParentFolder(const std::string& folder) {
   return folder.substr(0, slash);
 }
 
+std::string NormalSlashPath(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const auto& part : parts) result += "/" + part;
+  return result.empty() ? "/" : result;
+}
+
 std::string ResolvePath(const std::string& folder, const std::string& path) {
-  if (!path.empty() && path[0] == '/') return AbsolutePosixPath(path);
-  return AbsolutePosixPath(folder + "/" + path);
+  return NormalSlashPath(!path.empty() && path[0] == '/' ? path : folder + "/" + path);
 }
 
 FilePicker::FilePicker(const OpenDialogRequest& request, std::string folder, FolderLister lister)

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/file_picker.h"
 #include "runtime/display_text.h"
+#include "ui/file_picker.h"
 
 namespace qef {
 

@@ -96,5 +96,7 @@ class FilePicker {
 std::string ParentFolder(const std::string& folder);
 // `path` resolved against `folder` when it is relative, with "." and ".." resolved by text.
 std::string ResolvePath(const std::string& folder, const std::string& path);
+// `path` as an absolute path with ".", ".." and repeated slashes resolved by its text alone.
+std::string NormalSlashPath(const std::string& path);
 
 }  // namespace qef
