@@ -16,9 +16,4 @@ bool FindClose(HANDLE search);
 bool FileTimeToLocalFileTime(const FILETIME* utc, FILETIME* local);
 bool FileTimeToSystemTime(const FILETIME* time, SYSTEMTIME* result);
 
-// Windows' calendar arithmetic of FileTimeToSystemTime, without any time zone: false (and the
-// result untouched) for values of 2^63 and above, as Windows refuses them. Backends answer
-// FileTimeToSystemTime with it.
-bool FileTimeToCalendar(const FILETIME& time, SYSTEMTIME* result);
-
 }  // namespace qef

@@ -7,8 +7,8 @@
 #include <ctime>
 #include <utility>
 
-#include "runtime/locale_source.h"
 #include "runtime/error_block.h"
+#include "runtime/locale_source.h"
 #include "runtime/runtime.h"
 #include "runtime/runtime_state.h"
 
@@ -229,13 +229,6 @@ LCID GetUserDefaultLCID() {
 int GetLocaleInfoA(LCID locale_id, uint32_t item, char* buffer, int size) {
   LocaleSource* locale = CurrentRuntime().state().locale;
   return locale != nullptr ? locale->GetLocaleInfoA(locale_id, item, buffer, size) : 0;
-}
-
-int CopyLocaleText(const char* text, char* buffer, int size) {
-  size_t length = std::strlen(text);
-  if (buffer == nullptr || size <= 0 || length + 1 > static_cast<size_t>(size)) return 0;
-  std::memcpy(buffer, text, length + 1);
-  return static_cast<int>(length + 1);
 }
 
 }  // namespace qef

@@ -16,9 +16,6 @@ namespace qef {
 LCID GetUserDefaultLCID();
 int GetLocaleInfoA(LCID locale, uint32_t item, char* buffer, int size);
 
-// Copies `text` and its NUL as GetLocaleInfoA does; for the locale backends.
-int CopyLocaleText(const char* text, char* buffer, int size);
-
 // Each setter returns the previous value; the form without an argument only returns it.
 uint32_t SetDecimalSep();
 uint32_t SetDecimalSep(uint32_t character);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fsutil/extended_directory.h"
+#include "platform/file_time.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/file_time.h"
 #include "runtime/directory_functions.h"
 
 namespace qef {

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/locale_source.h"
+#include "platform/locale_text.h"
 #include "runtime/international.h"
+#include "runtime/locale_source.h"
 
 namespace qef {
 

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "platform/backends.h"
+#include "platform/file_time.h"
 #include "runtime/directory_functions.h"
 #include "runtime/wildcard.h"
 

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/block_copy.h"
+#include "platform/block_copy.h"
 #include "ui/file_picker.h"
 
 namespace qef {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/backends.h"
+#include "platform/locale_text.h"
 #include "runtime/international.h"
 
 namespace qef {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
-#include "runtime/block_copy.h"
+#include "platform/block_copy.h"
 
 namespace qef {
 

@@ -1,4 +1,4 @@
-#include "runtime/block_copy.h"
+#include "platform/block_copy.h"
 
 #include <algorithm>
 #include <vector>
