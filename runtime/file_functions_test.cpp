@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -508,17 +509,20 @@ TEST_F(FileFaultTest, FailedSpanCopySaysWhichSideFailed) {
 }
 
 // Behind the caller, a failure shows at a later call and at the close, and says which side
-// failed; a copy cut short by the input's end is a read failure, since it was taken as done.
+// failed; a copy cut short by the input's end is a read failure, since it was taken as done,
+// and one that throws on the worker is a write failure.
 TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
   struct Case {
     const char* name;
     long fail_write_number;
     size_t cut_input_to;
+    bool copy_throws;
     int error;
   } cases[] = {
-      {"a write fails", 1, std::string::npos, kFileWriteFault},
-      {"a span copy fails to write", 2, std::string::npos, kFileWriteFault},
-      {"the input is cut before its copy", 0, 1000, kFileReadFault},
+      {"a write fails", 1, std::string::npos, false, kFileWriteFault},
+      {"a span copy fails to write", 2, std::string::npos, false, kFileWriteFault},
+      {"the input is cut before its copy", 0, 1000, false, kFileReadFault},
+      {"a span copy throws", 0, std::string::npos, true, kFileWriteFault},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -530,6 +534,7 @@ TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
     if (!FWriteBehind(out)) GTEST_SKIP() << "this build writes as it goes";
     files.fail_write_number = c.fail_write_number;
     if (c.cut_input_to != std::string::npos) files.Truncate("in", c.cut_input_to);
+    if (c.copy_throws) files.on_span_copy = [] { throw std::bad_alloc(); };
     std::string block(kBuffer, 'w');
     EXPECT_EQ(FWrite(out, block.data(), block.size()), block.size());
     FCopySpan(out, in, 0, 2 * kBuffer);  // taken, or refused if the write failed already
