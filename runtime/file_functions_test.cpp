@@ -12,6 +12,7 @@
 
 #include "platform/headless/headless_file_system.h"
 #include "runtime/file_functions_test.h"
+#include "runtime/file_table.h"
 
 namespace qef {
 namespace {
@@ -355,7 +356,10 @@ TEST_P(FileFunctionsTest, WritesCopiesAndWritesOverComeOutInOrder) {
     FHandle in = FOpen(Path("in"), FO_READ);
     FHandle out = FCreate(Path("out"));
     ASSERT_NE(out, F_ERROR);
-    if (behind) FWriteBehind(out);  // false where the build has no threads: the same result
+    // False where the build has no threads: the same result.
+    bool written_behind = behind && FWriteBehind(out);
+    FileTable& table = runtime_->runtime().file_table();
+    EXPECT_EQ(table.WritingBehind(), written_behind ? 1u : 0u);
     std::string big = Pattern(kBuffer + 5, 6);
     std::string expected;
     auto write = [&](const std::string& bytes) {
@@ -382,6 +386,7 @@ TEST_P(FileFunctionsTest, WritesCopiesAndWritesOverComeOutInOrder) {
     EXPECT_EQ(FWriteAt(out, static_cast<int64_t>(expected.size()) - 2, "xyz", 3), 0u);
     EXPECT_EQ(FError(), kFileWriteFault);  // only over what the file holds
     EXPECT_TRUE(FClose(out));
+    EXPECT_EQ(table.WritingBehind(), 0u) << "a closed file has no worker";
     EXPECT_TRUE(FClose(in));
     EXPECT_EQ(backend_->Get("out"), expected);
   }

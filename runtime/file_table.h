@@ -3,8 +3,8 @@
 #include <memory>
 #include <vector>
 
-#include "runtime/file_system.h"
 #include "runtime/file_handle.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 
@@ -18,8 +18,11 @@ class FileTable {
   ~FileTable();
   FHandle Add(std::unique_ptr<File> file);
   BufferedFile* Get(FHandle handle);
-  void Remove(FHandle handle);
+  // Takes the file out of the table, for the caller to close; null for a bad handle.
+  std::unique_ptr<BufferedFile> Take(FHandle handle);
   size_t OpenCount() const;
+  // The open files whose writes a worker does.
+  size_t WritingBehind() const { return writing_behind_; }
   // Hands the file's writes to a worker from now on; false where the build has no threads.
   bool StartWriteBehind(FHandle handle, int& error);
   // Waits until the workers of all files have no copy left to do: one may be copying from a
