@@ -210,6 +210,8 @@ class BufferedFile {
     return behind_ != nullptr;
   }
   bool WritesBehind() const { return behind_ != nullptr; }
+  // Lets the worker finish what it was given, and stops it.
+  void StopWriteBehind() { behind_.reset(); }
   bool TakePermissions(BufferedFile& source) { return file_->TakePermissions(*source.file_); }
   int SystemError() const { return file_->SystemError(); }
   void WaitForCopies() {
@@ -328,7 +330,12 @@ class BufferedFile {
 };
 
 FileTable::FileTable() = default;
-FileTable::~FileTable() = default;
+
+FileTable::~FileTable() {
+  for (auto& file : files_) {
+    if (file != nullptr) file->StopWriteBehind();
+  }
+}
 
 FHandle FileTable::Add(std::unique_ptr<File> file) {
   auto buffered = std::make_unique<BufferedFile>(std::move(file));

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <iterator>
 #include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/headless/headless_file_system.h"
@@ -551,6 +554,31 @@ TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
     EXPECT_EQ(FError(), c.error);
     FClose(in);
   }
+}
+
+// A run-time that ends with files still open (an exception unwound past their owner) lets the
+// worker finish its copy before it drops the input, which comes first in the table.
+TEST_F(FileFaultTest, RunTimeEndingMidCopyStopsTheWorkerBeforeDroppingTheInput) {
+  HeadlessFileSystem files;
+  files.AddFile("in", Pattern(4 * kBuffer));
+  std::atomic<bool> copying = false;
+  std::atomic<bool> ending = false;
+  files.on_span_copy = [&] {
+    copying = true;
+    // Held until the run-time ends, then long enough for it to drop the files too early.
+    while (!ending) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  };
+  {
+    ScopedRuntime runtime(files, settings_, ui_);
+    FHandle in = FOpen("in", FO_READ);
+    FHandle out = FCreate("out");
+    if (!FWriteBehind(out)) GTEST_SKIP() << "this build writes as it goes";
+    EXPECT_EQ(FCopySpan(out, in, 0, 4 * kBuffer), 4 * kBuffer);
+    while (!copying) std::this_thread::yield();
+    ending = true;
+  }
+  EXPECT_EQ(files.Content("out"), Pattern(4 * kBuffer));
 }
 
 TEST_F(FileFaultTest, ViewOfBytesThatCannotBeReadIsRefused) {

@@ -15,6 +15,8 @@ class BufferedFile;
 class FileTable {
  public:
   FileTable();
+  // Files still open when the run-time ends (an exception unwound past their owner) are dropped
+  // unclosed, but every worker is stopped first: one may be copying from another file.
   ~FileTable();
   FHandle Add(std::unique_ptr<File> file);
   BufferedFile* Get(FHandle handle);
