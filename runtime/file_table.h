@@ -11,7 +11,7 @@ namespace qef {
 class BufferedFile;
 
 // The run-time's open files, addressed by handles counted from 1. The run-time owns it; the file
-// functions fill it.
+// functions fill it, from one thread (runtime/write_behind.h).
 class FileTable {
  public:
   FileTable();
