@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "exportfile/export_file.h"
@@ -35,24 +37,75 @@ FHandle CreateTemporary(const std::string& output, std::string& temporary) {
 
 }  // namespace
 
+// The files of one repair: the input, and the copy written under a temporary name beside the
+// output until it is complete. However the repair ends, by a return or by a run-time error
+// unwinding the run, both are closed and a copy not renamed into place is erased: no half copy
+// stays behind, and no file stays open under a worker that copies from the other.
+class RepairFiles {
+ public:
+  RepairFiles() = default;
+  RepairFiles(const RepairFiles&) = delete;
+  RepairFiles& operator=(const RepairFiles&) = delete;
+  ~RepairFiles() {
+    CloseInput();
+    CloseCopy();
+    EraseCopy();
+  }
+
+  FHandle input() const { return input_; }
+  FHandle copy() const { return copy_; }
+
+  bool OpenInput(const std::string& path) {
+    input_ = FOpen(path, FO_READ);
+    return input_ != F_ERROR;
+  }
+  // False, with FError() telling why, when no temporary name could be had.
+  bool CreateCopy(const std::string& output) {
+    std::string temporary;
+    copy_ = CreateTemporary(output, temporary);
+    if (copy_ == F_ERROR) return false;
+    temporary_ = temporary;
+    return true;
+  }
+  void CloseInput() {
+    if (input_ != F_ERROR) FClose(std::exchange(input_, F_ERROR));
+  }
+  // False when the copy could not be written out (FSystemError() tells why).
+  bool CloseCopy() { return copy_ == kNoOutput || FClose(std::exchange(copy_, kNoOutput)); }
+  // The copy, closed, takes the output's name; false, with FError() telling why, when it could
+  // not, and the copy is still there to be erased.
+  bool RenameCopy(const std::string& output) {
+    if (temporary_.empty()) return true;
+    if (!FRename(temporary_, output)) return false;
+    temporary_.clear();
+    return true;
+  }
+  void EraseCopy() {
+    if (!temporary_.empty()) FErase(std::exchange(temporary_, std::string()));
+  }
+
+ private:
+  FHandle input_ = F_ERROR;
+  FHandle copy_ = kNoOutput;
+  std::string temporary_;  // the copy's name, until it is renamed or erased
+};
+
 FileResult RepairRun::RepairFile(const std::string& path) {
   module_names_.Clear();
 
-  FHandle input = FOpen(path, FO_READ);
-  if (input == F_ERROR) return Fail("Error reading " + path);
+  RepairFiles files;
+  if (!files.OpenInput(path)) return Fail("Error reading " + path);
+  FHandle input = files.input();
 
   int64_t size = 0;
   switch (TestExportFile(input, size)) {
     case FileTest::kAccepted:
       break;
     case FileTest::kNotExportFile:
-      FClose(input);
       return Fail(path + " is not a valid Export File");
     case FileTest::kCompressed:
-      FClose(input);
       return Fail(path + " is a compressed Export File and cannot be processed");
     case FileTest::kReadError:
-      FClose(input);
       return Fail("Error reading " + path);
   }
 
@@ -61,13 +114,11 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   const FileIdentity entry = FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
   if (mode_ != RunMode::kReadOnly) {
     if (IsRepairedCopyName(path, separators)) {
-      FClose(input);
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
                   " so it is not processed");
     }
     // Whatever the paths say, the copies of one run must land in distinct folder entries.
     if (written_.count(entry) != 0) {
-      FClose(input);
       return Fail(
           path + " would be repaired to " + output +
           (mode_ == RunMode::kWrite
@@ -77,58 +128,40 @@ FileResult RepairRun::RepairFile(const std::string& path) {
     // Through a link the input may be its own copy, which the copy would then replace.
     std::optional<FileIdentity> input_file = FIdentifyFile(path);
     if (input_file && input_file == FIdentifyFile(output)) {
-      FClose(input);
       return Fail(path + " is the same file as its repaired copy " + output +
                   ", which would replace it, so it is not processed");
     }
   }
 
-  std::string temporary;
-  FHandle copy = kNoOutput;
   if (mode_ == RunMode::kWrite) {
-    copy = CreateTemporary(output, temporary);
-    if (copy == F_ERROR) {
-      int error = FError();
-      FClose(input);
-      return Fail("Could not create " + output, error);
-    }
+    if (!files.CreateCopy(output)) return Fail("Could not create " + output, FError());
     // As private as the input: its names may be nobody else's business.
-    FTakePermissions(copy, input);
+    FTakePermissions(files.copy(), input);
   }
 
-  CopyResult result;
-  try {
-    oWin_.Description(kDescriptionText);
-    oWin_.Task(FileNamePart(path, separators));
-    oWin_.Progress().Range(Range(1, 100));
+  oWin_.Description(kDescriptionText);
+  oWin_.Task(FileNamePart(path, separators));
+  oWin_.Progress().Range(Range(1, 100));
 
-    FSeek(input, 0, 0);
-    result =
-        RecordCopier(input, copy, size, map_, module_names_, oWin_, observer_, strict_names_).Run();
-  } catch (...) {
-    // A run-time error or an exception ends the run further up; no half copy may stay behind.
-    FClose(input);
-    if (copy != kNoOutput) {
-      FClose(copy);
-      FErase(temporary);
-    }
-    throw;
-  }
-  FClose(input);
-  bool written_out = copy == kNoOutput || FClose(copy);
+  FSeek(input, 0, 0);
+  // A run-time error or an exception ends the run further up: `files` then closes both files
+  // and erases the copy.
+  CopyResult result =
+      RecordCopier(input, files.copy(), size, map_, module_names_, oWin_, observer_, strict_names_)
+          .Run();
+  files.CloseInput();
+  bool written_out = files.CloseCopy();
   int write_error = written_out ? 0 : FSystemError();
 
-  if (result == CopyResult::kReadError) return Discard(temporary, "Error reading " + path);
+  if (result == CopyResult::kReadError) return Discard(files, "Error reading " + path);
   if (result == CopyResult::kWriteError || !written_out) {
-    return Discard(temporary, "Error writing " + output, write_error);
+    return Discard(files, "Error writing " + output, write_error);
   }
   if (oWin_.lAbort) {
-    if (copy != kNoOutput) FErase(temporary);
+    files.EraseCopy();
     return FileResult::kCancelled;
   }
-  if (copy != kNoOutput && !FRename(temporary, output)) {
-    return Discard(temporary, "Could not create " + output, FError());
-  }
+  if (!files.RenameCopy(output)) return Discard(files, "Could not create " + output, FError());
   written_.insert(entry);
   return FileResult::kCompleted;
 }
@@ -139,9 +172,8 @@ FileResult RepairRun::Fail(const std::string& text, int system_error) {
   return FileResult::kFailed;
 }
 
-FileResult RepairRun::Discard(const std::string& temporary, const std::string& text,
-                              int system_error) {
-  if (!temporary.empty()) FErase(temporary);
+FileResult RepairRun::Discard(RepairFiles& files, const std::string& text, int system_error) {
+  files.EraseCopy();
   return Fail(text, system_error);
 }
 

@@ -11,6 +11,7 @@
 namespace qef {
 
 class RecordObserver;
+class RepairFiles;
 class WinProgress;
 
 inline constexpr char kDescriptionText[] = "Replacing invalid characters in App/Module names...";
@@ -57,7 +58,8 @@ class RepairRun {
 
  private:
   FileResult Fail(const std::string& text, int system_error = 0);
-  FileResult Discard(const std::string& temporary, const std::string& text, int system_error = 0);
+  // Erases the unfinished copy, then fails.
+  FileResult Discard(RepairFiles& files, const std::string& text, int system_error = 0);
 
   WinProgress& oWin_;
   CharacterMap map_;

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <new>
 #include <string>
+#include <thread>
 
 #include "exportfile/export_file.h"
 #include "exportfile/record_copier.h"
@@ -510,6 +513,28 @@ TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
                 views ? "viewed" : "read");
   }
   SetCopyBlockSize(kDefaultCopyBlockSize);
+}
+
+// A span copy that throws on the worker, behind the loop, fails the copy as a failed write does.
+TEST_F(ProcessEFTest, SpanCopyThatThrowsBehindTheLoopIsAWriteFailure) {
+  std::string records;
+  for (int i = 0; i < 80; ++i) records += Record(0x41, std::string(100000, 'a' + i % 26));
+  std::string input = ExportFile(records);
+  fs_.AddFile("in.AEF", input);
+  fs_.AddFile("in.fix", "earlier copy");
+  fs_.AddFile("next.AEF", ExportFile(""));
+  std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> thrown = false;
+  fs_.on_span_copy = [&] {
+    if (std::this_thread::get_id() == caller) return;
+    thrown = true;
+    throw std::bad_alloc();
+  };
+  SetCopyBlockSize(256 * 1024);  // so that an 8 MB file is written behind
+  uint32_t completed = Run({"in.AEF", "next.AEF"});
+  SetCopyBlockSize(kDefaultCopyBlockSize);
+  if (!thrown) GTEST_SKIP() << "this build writes as it goes";
+  ExpectFailedCleanly(fs_, runtime_, ui_, completed, "Error writing in.fix", input);
 }
 
 TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "exportfile/export_file.h"
@@ -213,6 +215,48 @@ TEST_F(RepairRunTest, AnExceptionDuringTheCopyLeavesNoTemporaryFile) {
   EXPECT_EQ(fs_.Names(), (std::vector<std::string>{"App.AEF", "App.fix"}));
   EXPECT_EQ(fs_.Content("App.fix"), "earlier copy");
   EXPECT_EQ(runtime_.runtime().file_table().OpenCount(), 0u);
+}
+
+// An exception in the loop while the worker copies a span behind it, unwinding past the
+// repair and the run-time: the worker is done with the input before either goes, and the copy
+// is erased.
+TEST_F(RepairRunTest, ExceptionWhileASpanIsCopiedBehindLeavesNoTemporaryFile) {
+  struct ThrowWhileCopying : RecordObserver {
+    void NameBody(std::string_view, std::string_view) override {}
+    void Record(const RecordInfo& record) override {
+      if (record.offset < (4 << 20)) return;  // past the first spans given to the worker
+      while (!copying) std::this_thread::yield();
+      thrown = true;
+      throw std::runtime_error("Resource temporarily unavailable");
+    }
+    std::atomic<bool> copying = false;
+    std::atomic<bool> thrown = false;
+  } observer;
+  std::string records;
+  for (int i = 0; i < 80; ++i) records += Record(0x41, std::string(100000, 'a' + i % 26));
+  fs_.AddFile("big.AEF", ExportFile(records));
+  fs_.AddFile("big.fix", "earlier copy");
+  // The worker's first copy waits for the throw, so the unwinding meets it at work.
+  std::thread::id caller = std::this_thread::get_id();
+  std::atomic<bool> behind = false;
+  fs_.on_span_copy = [&] {
+    observer.copying = true;
+    if (std::this_thread::get_id() == caller) return;
+    behind = true;
+    while (!observer.thrown) std::this_thread::yield();
+  };
+  BlockSize block(256 * 1024);  // so that an 8 MB file is written behind
+  try {
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs_, settings_, ui);
+    WinProgress win;
+    RepairRun(win, ReadRepairSettings(), RunMode::kWrite, &observer).RepairFile("big.AEF");
+  } catch (const std::runtime_error&) {
+  }
+  if (!behind) GTEST_SKIP() << "this build writes as it goes";
+  EXPECT_TRUE(observer.thrown);
+  EXPECT_EQ(fs_.Names(), (std::vector<std::string>{"big.AEF", "big.fix"}));
+  EXPECT_EQ(fs_.Content("big.fix"), "earlier copy");
 }
 
 // Application and module names, as the checks see them; the source path is no name.

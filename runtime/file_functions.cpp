@@ -210,6 +210,8 @@ class BufferedFile {
     return behind_ != nullptr;
   }
   bool WritesBehind() const { return behind_ != nullptr; }
+  // Lets the worker finish what it was given, and stops it.
+  void StopWriteBehind() { behind_.reset(); }
   bool TakePermissions(BufferedFile& source) { return file_->TakePermissions(*source.file_); }
   int SystemError() const { return file_->SystemError(); }
   void WaitForCopies() {
@@ -328,7 +330,12 @@ class BufferedFile {
 };
 
 FileTable::FileTable() = default;
-FileTable::~FileTable() = default;
+
+FileTable::~FileTable() {
+  for (auto& file : files_) {
+    if (file != nullptr) file->StopWriteBehind();
+  }
+}
 
 FHandle FileTable::Add(std::unique_ptr<File> file) {
   auto buffered = std::make_unique<BufferedFile>(std::move(file));
@@ -347,11 +354,12 @@ BufferedFile* FileTable::Get(FHandle handle) {
   return files_[static_cast<size_t>(handle) - 1].get();
 }
 
-void FileTable::Remove(FHandle handle) {
-  BufferedFile* file = Get(handle);
-  if (file == nullptr) return;
+std::unique_ptr<BufferedFile> FileTable::Take(FHandle handle) {
+  if (Get(handle) == nullptr) return nullptr;
+  std::unique_ptr<BufferedFile> file = std::move(files_[static_cast<size_t>(handle) - 1]);
+  // Counted while its worker is still there: closing stops it.
   if (file->WritesBehind()) --writing_behind_;
-  files_[static_cast<size_t>(handle) - 1].reset();
+  return file;
 }
 
 void FileTable::WaitForCopies() {
@@ -494,15 +502,17 @@ bool FEof(FHandle handle) {
 }
 
 bool FClose(FHandle handle) {
-  Table().WaitForCopies();
-  int system_error = 0;
-  bool closed = WithFile(handle, false, [&](BufferedFile& file, int& error) {
-    bool done = file.Close(error);
-    if (!done) system_error = file.SystemError();
-    return done;
-  });
-  Table().last_close_system_error = system_error;
-  Table().Remove(handle);
+  FileTable& table = Table();
+  table.WaitForCopies();
+  table.last_error = 0;
+  table.last_close_system_error = 0;
+  std::unique_ptr<BufferedFile> file = table.Take(handle);
+  if (file == nullptr) {
+    table.last_error = kErrorInvalidHandle;
+    return false;
+  }
+  bool closed = file->Close(table.last_error);
+  if (!closed) table.last_close_system_error = file->SystemError();
   return closed;
 }
 

@@ -2,7 +2,8 @@
 
 // The run-time's file functions. They work on the file system of the installed run-time and
 // buffer every file inside the run-time, so callers may read and write field by field while the
-// backend sees large blocks.
+// backend sees large blocks. They are called from one thread, the program's; beside it runs only
+// the worker of a file written behind (FWriteBehind, runtime/write_behind.h).
 
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +11,8 @@
 #include <optional>
 #include <string>
 
-#include "runtime/file_system.h"
 #include "runtime/file_handle.h"
+#include "runtime/file_system.h"
 
 namespace qef {
 

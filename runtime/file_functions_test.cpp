@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <iterator>
+#include <new>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/headless/headless_file_system.h"
 #include "runtime/file_functions_test.h"
+#include "runtime/file_table.h"
 
 namespace qef {
 namespace {
@@ -354,7 +359,10 @@ TEST_P(FileFunctionsTest, WritesCopiesAndWritesOverComeOutInOrder) {
     FHandle in = FOpen(Path("in"), FO_READ);
     FHandle out = FCreate(Path("out"));
     ASSERT_NE(out, F_ERROR);
-    if (behind) FWriteBehind(out);  // false where the build has no threads: the same result
+    // False where the build has no threads: the same result.
+    bool written_behind = behind && FWriteBehind(out);
+    FileTable& table = runtime_->runtime().file_table();
+    EXPECT_EQ(table.WritingBehind(), written_behind ? 1u : 0u);
     std::string big = Pattern(kBuffer + 5, 6);
     std::string expected;
     auto write = [&](const std::string& bytes) {
@@ -381,6 +389,7 @@ TEST_P(FileFunctionsTest, WritesCopiesAndWritesOverComeOutInOrder) {
     EXPECT_EQ(FWriteAt(out, static_cast<int64_t>(expected.size()) - 2, "xyz", 3), 0u);
     EXPECT_EQ(FError(), kFileWriteFault);  // only over what the file holds
     EXPECT_TRUE(FClose(out));
+    EXPECT_EQ(table.WritingBehind(), 0u) << "a closed file has no worker";
     EXPECT_TRUE(FClose(in));
     EXPECT_EQ(backend_->Get("out"), expected);
   }
@@ -508,17 +517,20 @@ TEST_F(FileFaultTest, FailedSpanCopySaysWhichSideFailed) {
 }
 
 // Behind the caller, a failure shows at a later call and at the close, and says which side
-// failed; a copy cut short by the input's end is a read failure, since it was taken as done.
+// failed; a copy cut short by the input's end is a read failure, since it was taken as done,
+// and one that throws on the worker is a write failure.
 TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
   struct Case {
     const char* name;
     long fail_write_number;
     size_t cut_input_to;
+    bool copy_throws;
     int error;
   } cases[] = {
-      {"a write fails", 1, std::string::npos, kFileWriteFault},
-      {"a span copy fails to write", 2, std::string::npos, kFileWriteFault},
-      {"the input is cut before its copy", 0, 1000, kFileReadFault},
+      {"a write fails", 1, std::string::npos, false, kFileWriteFault},
+      {"a span copy fails to write", 2, std::string::npos, false, kFileWriteFault},
+      {"the input is cut before its copy", 0, 1000, false, kFileReadFault},
+      {"a span copy throws", 0, std::string::npos, true, kFileWriteFault},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -530,6 +542,7 @@ TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
     if (!FWriteBehind(out)) GTEST_SKIP() << "this build writes as it goes";
     files.fail_write_number = c.fail_write_number;
     if (c.cut_input_to != std::string::npos) files.Truncate("in", c.cut_input_to);
+    if (c.copy_throws) files.on_span_copy = [] { throw std::bad_alloc(); };
     std::string block(kBuffer, 'w');
     EXPECT_EQ(FWrite(out, block.data(), block.size()), block.size());
     FCopySpan(out, in, 0, 2 * kBuffer);  // taken, or refused if the write failed already
@@ -541,6 +554,31 @@ TEST_F(FileFaultTest, FailureBehindTheCallerShowsLaterAndSaysWhichSide) {
     EXPECT_EQ(FError(), c.error);
     FClose(in);
   }
+}
+
+// A run-time that ends with files still open (an exception unwound past their owner) lets the
+// worker finish its copy before it drops the input, which comes first in the table.
+TEST_F(FileFaultTest, RunTimeEndingMidCopyStopsTheWorkerBeforeDroppingTheInput) {
+  HeadlessFileSystem files;
+  files.AddFile("in", Pattern(4 * kBuffer));
+  std::atomic<bool> copying = false;
+  std::atomic<bool> ending = false;
+  files.on_span_copy = [&] {
+    copying = true;
+    // Held until the run-time ends, then long enough for it to drop the files too early.
+    while (!ending) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  };
+  {
+    ScopedRuntime runtime(files, settings_, ui_);
+    FHandle in = FOpen("in", FO_READ);
+    FHandle out = FCreate("out");
+    if (!FWriteBehind(out)) GTEST_SKIP() << "this build writes as it goes";
+    EXPECT_EQ(FCopySpan(out, in, 0, 4 * kBuffer), 4 * kBuffer);
+    while (!copying) std::this_thread::yield();
+    ending = true;
+  }
+  EXPECT_EQ(files.Content("out"), Pattern(4 * kBuffer));
 }
 
 TEST_F(FileFaultTest, ViewOfBytesThatCannotBeReadIsRefused) {

@@ -43,6 +43,13 @@ class FileView {
 //   backend has no views or the mapping failed, and the caller then reads instead.
 // - WriteAt writes all `count` bytes at `offset` or returns false; the position stays where it was.
 // - Close releases the file; false when data could not be written out.
+// Threads: a file is called from one thread at a time, the program's, with one exception.
+// While a file is written behind the program (runtime/write_behind.h), its Write, WriteAt and
+// CopyFrom run on a worker thread, CopyFrom reading its source there; meanwhile the program's
+// thread may call the file system, View that source (and read the views) and use the files the
+// worker does not touch. What a backend's files share must bear those calls beside the worker's;
+// the counts that writes and copies keep for tests hold only while no other file is written
+// meanwhile, as in the repair.
 class File {
  public:
   virtual ~File() = default;

@@ -16,11 +16,20 @@ namespace qef {
 //
 // The caller waits when the worker falls too far behind, so the output never trails the caller
 // by more than a few megabytes, and the write buffers in flight stay few.
+//
+// Threads: there is one caller, the program's thread. It alone calls these methods and, through
+// the run-time's file functions (which keep no locks), the file system and its files. The
+// worker is the only other thread. What it was given and has not yet done is its own: the
+// output until Wait, the inputs of its copies until WaitForCopies. It calls the output's Write,
+// WriteAt and CopyFrom, which reads the input (and may seek it and back). Meanwhile the caller
+// may call the file system and other files, and view those inputs (File::View, and the views),
+// but nothing else of the output or of the inputs. A task that throws fails as a write does.
 class WriteBehind {
  public:
   enum class Fault { kNone, kRead, kWrite };
 
-  // Waits for the worker to finish what it was given.
+  // Waits for the worker to finish what it was given: the output and the inputs are then the
+  // caller's again, and may be closed.
   virtual ~WriteBehind() = default;
   // Takes the first `size` bytes of `buffer` to write, and leaves an empty or used buffer in
   // its place for the caller to fill next.

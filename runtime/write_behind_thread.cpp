@@ -2,6 +2,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <new>
 #include <system_error>
 #include <thread>
 
@@ -129,6 +130,16 @@ class ThreadWriteBehind : public WriteBehind {
     }
   }
 
+  // A task that throws (a backend out of memory, say) fails as a write does: nothing may leave
+  // the worker's thread, and the caller hears of it at its next call, as of any failure.
+  Fault DoCaught(const Task& task) noexcept {
+    try {
+      return Do(task);
+    } catch (...) {
+      return Fault::kWrite;
+    }
+  }
+
   Fault Do(const Task& task) {
     if (task.at >= 0) {
       return output_.WriteAt(task.at, task.data.data(), task.data.size()) ? Fault::kNone
@@ -155,12 +166,12 @@ class ThreadWriteBehind : public WriteBehind {
       Task& task = tasks_.front();
       Fault fault = fault_;
       lock.unlock();
-      if (fault == Fault::kNone) fault = Do(task);
+      if (fault == Fault::kNone) fault = DoCaught(task);
       lock.lock();
       fault_ = fault;
       if (task.input == nullptr) {
         pending_write_ -= task.held;
-        if (task.recycled) spare_.push_back(std::move(task.data));
+        if (task.recycled) KeepSpare(std::move(task.data));
       } else {
         pending_copy_ -= task.size;
       }
@@ -172,6 +183,14 @@ class ThreadWriteBehind : public WriteBehind {
           (room || tasks_.empty() || pending_copy_ == 0 || fault_ != Fault::kNone)) {
         work_done_.notify_one();
       }
+    }
+  }
+
+  // A buffer not kept for want of memory is made anew by the caller.
+  void KeepSpare(std::vector<char> buffer) noexcept {
+    try {
+      spare_.push_back(std::move(buffer));
+    } catch (const std::bad_alloc&) {
     }
   }
 

@@ -71,6 +71,7 @@ class HeadlessFile : public File {
   int64_t Size() override { return static_cast<int64_t>(data_->size()); }
 
   SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) override {
+    if (fs_.on_span_copy) fs_.on_span_copy();
     SpanCopy result;
     auto* from = dynamic_cast<HeadlessFile*>(&source);
     ++fs_.span_copies;

@@ -60,6 +60,9 @@ class HeadlessFileSystem : public FileSystem {
   // Called with the name before each create: a test changes the files there, after the input's
   // file test and before its copy.
   std::function<void(const std::string&)> before_create;
+  // Called as each span copy starts, before it touches either file, on the thread that copies
+  // (the worker's, for an output written behind): a test holds the copy there, or throws.
+  std::function<void()> on_span_copy;
 
   // A span copy counts as one write (and fails as one), and reads its source as one read.
   long writes = 0;
