@@ -22,14 +22,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "exportfile/ef_rec_type.h"
 #include "runtime/file_functions.h"
 
 namespace qef {
-
-inline constexpr uint16_t AEF_REC_APPNAME = 0x0002;
-inline constexpr uint16_t AEF_REC_SPATH = 0x0004;
-inline constexpr uint16_t AEF_REC_MODNAME = 0x0020;
-inline constexpr uint16_t AEF_REC_END = 0xFFFF;
 
 inline constexpr size_t kRecordHeaderSize = 6;
 inline constexpr int64_t kExportFileTestSize = 50;

@@ -12,6 +12,8 @@
 #include <fstream>
 #include <string>
 
+#include "exportfile/ef_rec_type.h"
+
 namespace qef {
 namespace {
 
@@ -22,11 +24,11 @@ constexpr uint64_t kShownBodyLimit = 4096;
 
 const char* KindOf(uint16_t type) {
   switch (type) {
-    case 0x0002:
+    case AEF_REC_APPNAME:
       return "application";
-    case 0x0004:
+    case AEF_REC_SPATH:
       return "source path";
-    case 0x0020:
+    case AEF_REC_MODNAME:
       return "module";
     default:
       return nullptr;

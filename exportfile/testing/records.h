@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "exportfile/ef_rec_type.h"
+
 namespace qef::testing {
 
 // One record as stored: type and length little-endian, then the body.
@@ -24,7 +26,7 @@ inline std::string RecordWithLength(uint16_t type, uint32_t length, const std::s
 
 // The first record of an uncompressed export file: 0x80, then the signature.
 inline std::string HeaderRecord() {
-  return Record(0x0001,
+  return Record(AEF_REC_HEADER,
                 std::string("\x80", 1) + "CA-VO 2.5 Export File, test data" + std::string(16, ' '));
 }
 
