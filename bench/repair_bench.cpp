@@ -35,6 +35,7 @@
 
 #include "exportfile/ef_rec_type.h"
 #include "exportfile/process_ef.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/repair.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
@@ -70,8 +71,8 @@ class RecordFileWriter {
   ~RecordFileWriter() { Close(); }
 
   void Record(uint16_t type, std::string_view body) {
-    char header[6] = {static_cast<char>(type & 0xFF), static_cast<char>(type >> 8)};
-    for (int i = 0; i < 4; ++i) header[2 + i] = static_cast<char>(body.size() >> (8 * i) & 0xFF);
+    char header[kRecordHeaderSize];
+    EncodeRecordFrame({type, static_cast<uint32_t>(body.size())}, header);
     buffer_.append(header, sizeof header);
     buffer_.append(body);
     bytes_ += sizeof header + body.size();

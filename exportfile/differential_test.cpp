@@ -15,6 +15,7 @@
 #include "exportfile/process_ef.h"
 #include "exportfile/record_copier.h"
 #include "exportfile/testing/export_file_generator.h"
+#include "exportfile/testing/records.h"
 #include "exportfile/testing/reference_repair.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
@@ -30,6 +31,7 @@ using testing::GeneratedSettings;
 using testing::IsAcceptedExportFile;
 using testing::kDefaultBad;
 using testing::kDefaultGood;
+using testing::Record;
 using testing::ReferenceRepair;
 
 constexpr char kInputPath[] = "dir/App.AEF";
@@ -179,16 +181,7 @@ std::string HeaderRecord() {
       "\x80"
       "Export File";
   body.resize(44, '.');
-  return std::string("\x01\x00", 2) + std::string("\x2C\x00\x00\x00", 4) + body;
-}
-
-std::string Record(uint16_t type, const std::string& body) {
-  std::string record;
-  record += static_cast<char>(type & 0xFF);
-  record += static_cast<char>(type >> 8);
-  const uint32_t length = static_cast<uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) record += static_cast<char>((length >> (8 * i)) & 0xFF);
-  return record + body;
+  return Record(AEF_REC_HEADER, body);
 }
 
 std::string Module(const std::string& name) { return Record(AEF_REC_MODNAME, name + '\0'); }

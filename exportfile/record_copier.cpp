@@ -5,6 +5,7 @@
 
 #include "exportfile/export_file.h"
 #include "exportfile/name_rules.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
 #include "ui/window.h"
@@ -90,8 +91,7 @@ void RecordCopier::Report(int64_t offset, uint16_t type, uint32_t length, Record
   record.offset = offset;
   // Rebuilt from the values: a framing copy kept for the observer would make the hot path
   // read the length back through the stack.
-  for (size_t i = 0; i < 2; ++i) record.header.raw[i] = static_cast<uint8_t>(type >> (8 * i));
-  for (size_t i = 0; i < 4; ++i) record.header.raw[2 + i] = static_cast<uint8_t>(length >> (8 * i));
+  EncodeRecordFrame({type, length}, record.header.raw);
   record.header.stored = kRecordHeaderSize;
   record.shape = shape;
   record.size = size;
@@ -344,10 +344,7 @@ CopyResult RecordCopier::CopyRecords() {
     next_ += static_cast<int64_t>(Available());  // a trailing fragment goes out as it stands
     return CopyResult::kDone;
   }
-  RecordHeader header;
-  std::memcpy(header.raw, At(), kRecordHeaderSize);
-  uint16_t type = header.Type();
-  uint32_t length = header.Length();
+  const auto [type, length] = DecodeRecordFrame(At());
   if (length > static_cast<uint64_t>(input_size_)) {
     CopyResult result = CopyRest();
     if (observer_ != nullptr && result == CopyResult::kDone) {

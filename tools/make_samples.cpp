@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
 
 namespace qef {
 namespace {
@@ -31,8 +32,7 @@ constexpr uint32_t kMethod = 5;
 class ExportFileWriter {
  public:
   void Record(uint16_t type, std::string_view body) {
-    Put16(type);
-    Put32(static_cast<uint32_t>(body.size()));
+    AppendRecordFrame(bytes_, {type, static_cast<uint32_t>(body.size())});
     bytes_.append(body);
   }
   void Record32(uint16_t type, uint32_t value) { Record(type, Le32(value)); }
@@ -65,12 +65,6 @@ class ExportFileWriter {
   const std::string& bytes() const { return bytes_; }
 
  private:
-  void Put16(uint16_t value) {
-    bytes_.push_back(static_cast<char>(value & 0xFF));
-    bytes_.push_back(static_cast<char>(value >> 8));
-  }
-  void Put32(uint32_t value) { bytes_.append(Le32(value)); }
-
   std::string bytes_;
 };
 

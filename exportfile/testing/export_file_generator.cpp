@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/testing/reference_repair.h"
 
 namespace qef::testing {
@@ -35,19 +36,8 @@ constexpr char kBlankCharacters[] = " \t\r\n";
 constexpr char kNameLetters[] = "ABCabcABCabc\xC9\xE9";
 constexpr char kNameDigits[] = "0129";
 
-std::string LittleEndian(uint32_t value, size_t width) {
-  std::string bytes;
-  for (size_t i = 0; i < width; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return bytes;
-}
-
-void AppendFraming(std::string& file, uint16_t type, uint32_t length) {
-  file += LittleEndian(type, 2);
-  file += LittleEndian(length, 4);
-}
-
 void AppendRecord(std::string& file, uint16_t type, const std::string& body) {
-  AppendFraming(file, type, static_cast<uint32_t>(body.size()));
+  AppendRecordFrame(file, {type, static_cast<uint32_t>(body.size())});
   file += body;
 }
 
@@ -225,7 +215,7 @@ void AppendDamage(Random& random, std::string& file, const NamePool& pool,
   }
   const uint16_t type = DamagedRecordType(random);
   const size_t present = random.Between(0, 40);
-  const uint64_t size_after = file.size() + 6 + present;
+  const uint64_t size_after = file.size() + kRecordHeaderSize + present;
   uint32_t length = 0;
   if (damage <= 2) {
     // Cut short, but no longer than the whole file: padded with spaces.
@@ -239,7 +229,7 @@ void AppendDamage(Random& random, std::string& file, const NamePool& pool,
   } else {
     length = 0x80000000u | random.Below(0x80000000u);
   }
-  AppendFraming(file, type, length);
+  AppendRecordFrame(file, {type, length});
   file += DamagedBodyStart(random, type, pool, bad_characters, present);
   // After a length beyond the file, whatever follows is part of the untouched rest.
   if (damage >= 3 && random.Percent(40)) {
