@@ -61,18 +61,14 @@ RecordCopier::~RecordCopier() = default;
 
 bool RecordCopier::Write(const char* data, size_t size) {
   if (output_ == kNoOutput || FWrite(output_, data, size) == size) return true;
-  NoteOutputFailure();
-  return false;
+  return OutputFailed();
 }
 
 // The output refused a write or a span copy: either side may have failed, since a copy done
 // behind the loop shows its failure at a later call.
-void RecordCopier::NoteOutputFailure() {
-  if (FError() == kFileReadFault) {
-    read_failed_ = true;
-  } else {
-    write_failed_ = true;
-  }
+bool RecordCopier::OutputFailed() {
+  return failure_.Fail(FError() == kFileReadFault ? CopyResult::kReadError
+                                                  : CopyResult::kWriteError);
 }
 
 void RecordCopier::Repair(char* data, size_t size) {
@@ -147,12 +143,8 @@ bool RecordCopier::CopySpan(int64_t end) {
   span_start_ = end;
   if (FCopySpan(output_, input_, start, size) == size) return true;
   // A span the file no longer holds was cut off after the file test.
-  if (FError() == kFileWriteFault) {
-    write_failed_ = true;
-  } else {
-    read_failed_ = true;
-  }
-  return false;
+  return failure_.Fail(FError() == kFileWriteFault ? CopyResult::kWriteError
+                                                   : CopyResult::kReadError);
 }
 
 bool RecordCopier::PatchesDense(uint64_t span) const {
@@ -188,8 +180,7 @@ bool RecordCopier::WritePatches(int64_t written_with_patches_from) {
     } else if (patch.offset < written_with_patches_from &&
                FWriteAt(output_, patch.offset + output_shift_, patch_bytes_.data() + patch.at,
                         patch.size) != patch.size) {
-      NoteOutputFailure();
-      return false;
+      return OutputFailed();
     }
   }
   patches_.resize(kept);
@@ -226,14 +217,8 @@ bool RecordCopier::Substitute(int64_t offset, const char* data, size_t size) {
 // The file test took the size; a file that ends before it was cut while being copied, and a
 // copy of it would pass for complete.
 bool RecordCopier::EndedEarly(int64_t end) {
-  if (end < input_size_) read_failed_ = true;
-  return read_failed_;
-}
-
-CopyResult RecordCopier::Failure() const {
-  return read_failed_    ? CopyResult::kReadError
-         : write_failed_ ? CopyResult::kWriteError
-                         : CopyResult::kDone;
+  if (end < input_size_) failure_.Fail(CopyResult::kReadError);
+  return end < input_size_;
 }
 
 bool RecordCopier::MoveWindow(size_t count) {
@@ -246,8 +231,8 @@ bool RecordCopier::DropView() {
   view_.reset();
   window_size_ = 0;
   // What was taken from a part that could not be read is worthless: the copy fails.
-  if (!intact) read_failed_ = true;
-  return intact;
+  if (!intact) return failure_.Fail(CopyResult::kReadError);
+  return true;
 }
 
 bool RecordCopier::EnsureViewed(size_t count) {
@@ -260,10 +245,7 @@ bool RecordCopier::EnsureViewed(size_t count) {
     // No views here: read from now on.
     viewing_ = false;
     if (!FlushSpan(next_)) return false;
-    if (FSeek(input_, next_, 0) != next_) {
-      read_failed_ = true;
-      return false;
-    }
+    if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
     window_offset_ = next_;
     return EnsureRead(count);
   }
@@ -289,10 +271,7 @@ bool RecordCopier::EnsureRead(size_t count) {
   while (window_size_ < count && !input_ended_) {
     size_t wanted = buffer_.size() - window_size_;
     size_t got = FRead(input_, buffer_.data() + window_size_, wanted);
-    if (FError() != 0) {
-      read_failed_ = true;
-      return false;
-    }
+    if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
     window_size_ += got;
     if (got < wanted) {
       input_ended_ = true;
@@ -303,21 +282,22 @@ bool RecordCopier::EnsureRead(size_t count) {
 }
 
 CopyResult RecordCopier::Run() {
-  CopyResult result = CopyRecords();
+  CopyRecords();
   if (writing_behind_ && !FWaitBehind(output_)) {
     // What the worker failed at lies before anything the loop found since.
-    return FError() == kFileReadFault ? CopyResult::kReadError : CopyResult::kWriteError;
+    failure_.FailBefore(FError() == kFileReadFault ? CopyResult::kReadError
+                                                   : CopyResult::kWriteError);
   }
-  return result;
+  return failure_.kind();
 }
 
-CopyResult RecordCopier::CopyRecords() {
+bool RecordCopier::CopyRecords() {
   while (!oWin_.lAbort) {
     if (!Ensure(1)) {
-      if (Failure() != CopyResult::kDone) return Failure();
+      if (failure_.failed()) return false;
       break;
     }
-    if (next_ - span_start_ >= MaxSpan() && !FlushSpan(next_, false)) return Failure();
+    if (next_ - span_start_ >= MaxSpan() && !FlushSpan(next_, false)) return false;
     int64_t offset = next_;
     // The percentage changes a hundred times a file: worked out again only then, not with a
     // division per record.
@@ -327,75 +307,70 @@ CopyResult RecordCopier::CopyRecords() {
     }
     oWin_.Progress().Position(static_cast<int>(percent_));
     ApplicationExec(1);
-    CopyResult result = CopyRecord(offset);
-    if (result != CopyResult::kDone) return result;
+    if (!CopyRecord(offset)) return false;
   }
-  if (!FlushSpan(next_) || !DropView()) return Failure();
-  return CopyResult::kDone;
+  return FlushSpan(next_) && DropView();
 }
 
 // Inlined into the loop: a call per record made a file of tiny records a tenth slower.
-[[gnu::always_inline]] inline CopyResult RecordCopier::CopyRecord(int64_t offset) {
+[[gnu::always_inline]] inline bool RecordCopier::CopyRecord(int64_t offset) {
   missing_ = 0;
   duplicate_ = false;
   if (!Ensure(kRecordHeaderSize)) {
-    if (Failure() != CopyResult::kDone) return Failure();
+    if (failure_.failed()) return false;
     if (observer_ != nullptr) ReportFragment(offset);
     next_ += static_cast<int64_t>(Available());  // a trailing fragment goes out as it stands
-    return CopyResult::kDone;
+    return true;
   }
   const auto [type, length] = DecodeRecordFrame(At());
   if (length > static_cast<uint64_t>(input_size_)) {
-    CopyResult result = CopyRest();
-    if (observer_ != nullptr && result == CopyResult::kDone) {
-      Report(offset, type, length, RecordShape::kRestCopied, rest_size_);
-    }
-    return result;
+    if (!CopyRest()) return false;
+    if (observer_ != nullptr) Report(offset, type, length, RecordShape::kRestCopied, rest_size_);
+    return true;
   }
   next_ += kRecordHeaderSize;
-  CopyResult result = CopyResult::kDone;
   if (type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_))) {
-    result = CopyWholeName(length, type == AEF_REC_MODNAME);
+    if (!CopyWholeName(length, type == AEF_REC_MODNAME)) return false;
   } else if (!IsNameRecord(type) && viewing_ && next_ + length <= input_size_) {
     // A viewed body that needs no change is not looked at: the span takes it. Should the file
     // have been cut since its test, the span's copy finds out.
     next_ += length;
-  } else {
-    result = CopyBody(length, IsNameRecord(type));
+  } else if (!CopyBody(length, IsNameRecord(type))) {
+    return false;
   }
-  if (observer_ != nullptr && result == CopyResult::kDone) {
+  if (observer_ != nullptr) {
     Report(offset, type, length, missing_ == 0 ? RecordShape::kWhole : RecordShape::kPadded,
            kRecordHeaderSize + length - missing_);
   }
-  return result;
+  return true;
 }
 
-CopyResult RecordCopier::CopyBody(uint32_t length, bool replace) {
+bool RecordCopier::CopyBody(uint32_t length, bool replace) {
   for (size_t left = length; left > 0;) {
     if (Available() == 0 && !Ensure(1)) {
-      if (Failure() != CopyResult::kDone) return Failure();
+      if (failure_.failed()) return false;
       // A body cut short by the end of the file is completed with spaces.
       missing_ = static_cast<uint32_t>(left);
-      if (!FlushSpan(next_)) return Failure();
+      if (!FlushSpan(next_)) return false;
       while (left > 0) {
         size_t size = std::min(left, block_size);
         piece_.assign(size, ' ');
         if (replace) Repair(piece_.data(), size);
-        if (!Write(piece_.data(), size)) return Failure();
+        if (!Write(piece_.data(), size)) return false;
         left -= size;
       }
-      return CopyResult::kDone;
+      return true;
     }
     size_t size = std::min(left, Available());
     if (replace) {
       piece_.assign(At(), size);
       Repair(piece_.data(), size);
-      if (!Substitute(next_, piece_.data(), size)) return Failure();
+      if (!Substitute(next_, piece_.data(), size)) return false;
     }
     next_ += static_cast<int64_t>(size);
     left -= size;
   }
-  return CopyResult::kDone;
+  return true;
 }
 
 void RecordCopier::RepairName(std::string& body, bool module, int64_t offset) {
@@ -429,13 +404,13 @@ void RecordCopier::CheckName(std::string_view body) {
   if (!reason.empty()) observer_->InvalidName(name, reason);
 }
 
-CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
+bool RecordCopier::CopyWholeName(uint32_t length, bool module) {
   const int64_t offset = next_ - static_cast<int64_t>(kRecordHeaderSize);
   if (length <= block_size) {
     std::string& body = whole_name_;
     size_t stored = length;
     if (!Ensure(length)) {
-      if (Failure() != CopyResult::kDone) return Failure();
+      if (failure_.failed()) return false;
       // Cut short by the end of the file: the rest is taken as spaces.
       stored = Available();
       missing_ = static_cast<uint32_t>(length - stored);
@@ -444,48 +419,47 @@ CopyResult RecordCopier::CopyWholeName(uint32_t length, bool module) {
     body.resize(length, ' ');
     RepairName(body, module, offset);
     if (missing_ == 0) {
-      if (!Substitute(next_, body.data(), length)) return Failure();
+      if (!Substitute(next_, body.data(), length)) return false;
     } else {
-      if (!FlushSpan(next_) || !Write(body.data(), length)) return Failure();
+      if (!FlushSpan(next_) || !Write(body.data(), length)) return false;
       span_start_ = next_ + static_cast<int64_t>(stored);
     }
     next_ += static_cast<int64_t>(stored);
-    return CopyResult::kDone;
+    return true;
   }
   // Longer than a block: gathered in memory of its own (never more than the file's size).
-  if (!FlushSpan(next_) || !DropView()) return Failure();
+  if (!FlushSpan(next_) || !DropView()) return false;
   window_offset_ = next_;
   large_body_.assign(length, ' ');
-  if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
+  if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
   size_t got = FRead(input_, large_body_.data(), length);
-  if (FError() != 0) return CopyResult::kReadError;
+  if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
   next_ += static_cast<int64_t>(got);
   window_offset_ = span_start_ = next_;
   if (got < length) {
     input_ended_ = true;
     missing_ = static_cast<uint32_t>(length - got);
-    if (EndedEarly(next_)) return CopyResult::kReadError;
+    if (EndedEarly(next_)) return false;
   }
   RepairName(large_body_, module, offset);
-  if (!Write(large_body_.data(), length)) return Failure();
-  return CopyResult::kDone;
+  return Write(large_body_.data(), length);
 }
 
 // A length longer than the whole file: the rest goes out as it stands and reading stops.
-CopyResult RecordCopier::CopyRest() {
+bool RecordCopier::CopyRest() {
   int64_t start = next_;
   next_ += static_cast<int64_t>(Available());
-  if (!FlushSpan(next_)) return Failure();
+  if (!FlushSpan(next_)) return false;
   if (!input_ended_) {
     if (viewing_) {
-      if (!DropView()) return Failure();
-      if (FSeek(input_, next_, 0) != next_) return CopyResult::kReadError;
+      if (!DropView()) return false;
+      if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
     }
     if (buffer_.size() < block_size) buffer_.resize(block_size);
     while (!input_ended_) {
       size_t got = FRead(input_, buffer_.data(), buffer_.size());
-      if (FError() != 0) return CopyResult::kReadError;
-      if (!Write(buffer_.data(), got)) return Failure();
+      if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
+      if (!Write(buffer_.data(), got)) return false;
       next_ += static_cast<int64_t>(got);
       if (got < buffer_.size()) input_ended_ = true;
     }
@@ -493,8 +467,7 @@ CopyResult RecordCopier::CopyRest() {
   rest_size_ = static_cast<uint64_t>(next_ - start);
   window_offset_ = span_start_ = next_;
   window_size_ = 0;
-  if (EndedEarly(next_)) return CopyResult::kReadError;
-  return CopyResult::kDone;
+  return !EndedEarly(next_);
 }
 
 }  // namespace qef

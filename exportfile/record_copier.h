@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "exportfile/copy_failure.h"
 #include "exportfile/record_observer.h"
 #include "exportfile/repair.h"
 #include "runtime/file_functions.h"
@@ -13,8 +14,6 @@
 namespace qef {
 
 class WinProgress;
-
-enum class CopyResult { kDone, kReadError, kWriteError };
 
 // The size of the copier's window on the input: the blocks it views or reads. Tests make it
 // small, so that records straddle blocks.
@@ -54,22 +53,23 @@ class RecordCopier {
   CopyResult Run();
 
  private:
-  CopyResult CopyRecords();
-  CopyResult CopyRecord(int64_t offset);
-  CopyResult CopyBody(uint32_t length, bool replace);
-  CopyResult CopyWholeName(uint32_t length, bool module);
+  // Each false on a failure, noted in failure_, which Run reads.
+  bool CopyRecords();
+  bool CopyRecord(int64_t offset);
+  bool CopyBody(uint32_t length, bool replace);
+  bool CopyWholeName(uint32_t length, bool module);
   // A whole name body: the replacement, the strict repair, the module counter, the name check.
   // `offset` is the record's.
   void RepairName(std::string& body, bool module, int64_t offset);
   void CheckName(std::string_view body);
   void CheckModuleName(std::string_view body, int64_t offset);
-  CopyResult CopyRest();
+  bool CopyRest();
   // Replaces the bad characters of a piece of a name body in place.
   void Repair(char* data, size_t size);
   void Report(int64_t offset, uint16_t type, uint32_t length, RecordShape shape, uint64_t size);
   void ReportFragment(int64_t offset);
   bool Write(const char* data, size_t size);
-  void NoteOutputFailure();
+  bool OutputFailed();
 
   // The bytes of the window from the next input byte on, and where they are.
   size_t Available() const {
@@ -103,8 +103,6 @@ class RecordCopier {
   bool WritePatches(int64_t written_with_patches_from);
   // Marks a read failure when the input ended at `end`, before the size the file test found.
   bool EndedEarly(int64_t end);
-  // What went wrong, kDone when nothing did.
-  CopyResult Failure() const;
 
   FHandle input_;
   FHandle output_;
@@ -116,6 +114,7 @@ class RecordCopier {
   bool strict_names_;
   bool check_names_;              // the observer wants to hear of invalid and duplicate names
   ReaderNameIndex reader_names_;  // while checking names: the copy's, as other readers see them
+  CopyFailure failure_;
 
   bool viewing_ = true;             // until the file system turns out to have no views
   std::unique_ptr<FileView> view_;  // the window, while viewing
@@ -131,11 +130,9 @@ class RecordCopier {
   bool input_ended_ = false;
   bool behind_tried_ = false;    // the output was offered to be written behind the loop
   bool writing_behind_ = false;  // and it is
-  bool read_failed_ = false;
-  bool write_failed_ = false;
-  std::string piece_;       // a piece of a name body, repaired
-  std::string whole_name_;  // a name held whole, kept so its memory serves the next one
-  std::string large_body_;  // a name too long for the window
+  std::string piece_;            // a piece of a name body, repaired
+  std::string whole_name_;       // a name held whole, kept so its memory serves the next one
+  std::string large_body_;       // a name too long for the window
 
   // A repaired name body that differs from the input, waiting for its span: its offset in
   // the input (and the output), and its bytes in patch_bytes_.
