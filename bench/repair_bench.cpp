@@ -33,7 +33,9 @@
 #include <string_view>
 #include <vector>
 
+#include "exportfile/ef_rec_type.h"
 #include "exportfile/process_ef.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/repair.h"
 #include "platform/headless/headless_settings.h"
 #include "platform/headless/headless_ui.h"
@@ -69,8 +71,8 @@ class RecordFileWriter {
   ~RecordFileWriter() { Close(); }
 
   void Record(uint16_t type, std::string_view body) {
-    char header[6] = {static_cast<char>(type & 0xFF), static_cast<char>(type >> 8)};
-    for (int i = 0; i < 4; ++i) header[2 + i] = static_cast<char>(body.size() >> (8 * i) & 0xFF);
+    char header[kRecordHeaderSize];
+    EncodeRecordFrame({type, static_cast<uint32_t>(body.size())}, header);
     buffer_.append(header, sizeof header);
     buffer_.append(body);
     bytes_ += sizeof header + body.size();
@@ -121,9 +123,9 @@ struct GeneratedFile {
 };
 
 void WriteHeader(RecordFileWriter& w) {
-  w.Record(0x0001, std::string("\x80\x02\x19\x00", 4) + "CA-VO Export File" +
-                       std::string("\0\x01\x00\x00\x00", 5));
-  w.Record32(0x0006, 1087295400);
+  w.Record(AEF_REC_HEADER, std::string("\x80\x02\x19\x00", 4) + "CA-VO Export File" +
+                               std::string("\0\x01\x00\x00\x00", 5));
+  w.Record32(AEF_REC_TIME, 1087295400);
 }
 
 // Lines that entity sources are made of: plain CA-VO code with the characters the repair
@@ -173,10 +175,10 @@ GeneratedFile GenerateLargeFile(const std::string& path, uint64_t target_bytes,
   };
   RecordFileWriter w(path);
   WriteHeader(w);
-  w.Record(0x0002, std::string("Bench: Large <App>") + '\0');
-  w.Record(0x0003, std::string("\x03\x00\x01\x00\x00\x00\x10\x00", 8));
-  w.Record(0x0004, std::string("C:\\CAVO25\\Apps\\Bench") + '\0');
-  w.Record(0x000F, "A generated application for timing the repair");
+  w.Record(AEF_REC_APPNAME, std::string("Bench: Large <App>") + '\0');
+  w.Record(AEF_REC_COMPOPTS, std::string("\x03\x00\x01\x00\x00\x00\x10\x00", 8));
+  w.Record(AEF_REC_SPATH, std::string("C:\\CAVO25\\Apps\\Bench") + '\0');
+  w.Record(AEF_REC_APPDESC, "A generated application for timing the repair");
 
   GeneratedFile file;
   file.path = path;
@@ -184,40 +186,40 @@ GeneratedFile GenerateLargeFile(const std::string& path, uint64_t target_bytes,
   std::string code;
   uint32_t line = 1;
   while (w.bytes() < target_bytes) {
-    w.Record(0x0020, ModuleName(file.modules) + '\0');
-    w.Record32(0x0023, 0);
-    w.Record(0x0024, "Generated module " + std::to_string(file.modules));
+    w.Record(AEF_REC_MODNAME, ModuleName(file.modules) + '\0');
+    w.Record32(AEF_REC_MODOEM, 0);
+    w.Record(AEF_REC_MODDESC, "Generated module " + std::to_string(file.modules));
     ++file.modules;
     uint32_t entities = uniform(6, 16);
     for (uint32_t e = 0; e < entities; ++e) {
       std::string name = "Entity" + std::to_string(file.modules) + "_" + std::to_string(e);
-      w.Record(0x0040, name + '\0');
-      w.Record32(0x0044, uniform(1, 6));
-      w.Record32(0x0045, 0);
-      w.Record32(0x0048, 1087295400 + line);
-      w.Record32(0x0049, line);
-      w.Record(0x0051, std::string(1, '\x01'));
-      w.Record(0x0052, std::string(1, '\x00'));
-      w.Record(0x0046, std::string("\x00\x00\x00\x00\x10\x00\x00\x00", 8));
+      w.Record(AEF_REC_ENTNAME, name + '\0');
+      w.Record32(AEF_REC_ENTTYPE, uniform(1, 6));
+      w.Record32(AEF_REC_ENTSUBTYPE, 0);
+      w.Record32(AEF_REC_ENTTIME, 1087295400 + line);
+      w.Record32(AEF_REC_ENTLINE, line);
+      w.Record(AEF_REC_ENTVISIBILITY, std::string(1, '\x01'));
+      w.Record(AEF_REC_ENTVITALITY, std::string(1, '\x00'));
+      w.Record(AEF_REC_ENTDBG, std::string("\x00\x00\x00\x00\x10\x00\x00\x00", 8));
 
       uint32_t source_size = uniform(1024, 6 * 1024);
       source = "FUNCTION " + name + "() AS USUAL PASCAL\r\n";
       while (source.size() < source_size) {
         source += kSourceLines[uniform(0, std::size(kSourceLines) - 1)];
       }
-      w.Record(0x0041, source);
+      w.Record(AEF_REC_ENTSOURCE, source);
       line += 40;
 
       // Compiled code now and then: opaque binary of a few KB.
       if (uniform(0, 3) == 0) {
         code.resize(uniform(512, 8 * 1024));
         for (char& c : code) c = static_cast<char>(random() & 0xFF);
-        w.Record(0x0081, code);
-        w.Record32(0x0090, uniform(0, 40));
+        w.Record(AEF_REC_DT_CODE, code);
+        w.Record32(AEF_REC_FIXUP_COUNT, uniform(0, 40));
       }
     }
   }
-  w.Record(0xFFFF, "");
+  w.Record(AEF_REC_END, "");
   w.Close();
   file.bytes = w.bytes();
   file.records = w.records();
@@ -228,8 +230,8 @@ GeneratedFile GenerateSameNameFile(const std::string& path) {
   RecordFileWriter w(path);
   WriteHeader(w);
   const std::string body = std::string("Module:Name") + '\0';
-  for (int i = 0; i < kSameNameModules; ++i) w.Record(0x0020, body);
-  w.Record(0xFFFF, "");
+  for (int i = 0; i < kSameNameModules; ++i) w.Record(AEF_REC_MODNAME, body);
+  w.Record(AEF_REC_END, "");
   w.Close();
   return {path, w.bytes(), w.records(), static_cast<uint64_t>(kSameNameModules)};
 }
@@ -242,9 +244,10 @@ GeneratedFile GenerateDistinctNameFile(const std::string& path) {
   char name[32];
   for (int i = 0; i < kDistinctNameModules; ++i) {
     int length = std::snprintf(name, sizeof name, "Module:%07d", i);
-    w.Record(0x0020, std::string_view(name, static_cast<size_t>(length) + 1));  // with its zero
+    w.Record(AEF_REC_MODNAME,
+             std::string_view(name, static_cast<size_t>(length) + 1));  // with its zero
   }
-  w.Record(0xFFFF, "");
+  w.Record(AEF_REC_END, "");
   w.Close();
   return {path, w.bytes(), w.records(), static_cast<uint64_t>(kDistinctNameModules)};
 }
@@ -253,7 +256,7 @@ GeneratedFile GenerateDistinctNameFile(const std::string& path) {
 GeneratedFile GenerateTinyRecordFile(const std::string& path) {
   RecordFileWriter w(path);
   WriteHeader(w);
-  for (uint64_t i = 0; i < kTinyRecords; ++i) w.Record(0x0050, "");
+  for (uint64_t i = 0; i < kTinyRecords; ++i) w.Record(AEF_REC_ENTIMP, "");
   w.Close();
   return {path, w.bytes(), w.records(), 0};
 }
@@ -266,8 +269,8 @@ GeneratedFile GenerateHugeRecordFile(const std::string& path) {
   for (size_t i = 0; i < body.size(); ++i) {
     body[i] = kSourceLines[i / 4096 % std::size(kSourceLines)][i % 8];
   }
-  w.Record(0x0041, body);
-  w.Record(0xFFFF, "");
+  w.Record(AEF_REC_ENTSOURCE, body);
+  w.Record(AEF_REC_END, "");
   w.Close();
   return {path, w.bytes(), w.records(), 0};
 }

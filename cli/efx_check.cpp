@@ -17,6 +17,7 @@
 #include "exportfile/ef_rec_type.h"
 #include "exportfile/export_file.h"
 #include "exportfile/process_ef.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/record_observer.h"
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
@@ -177,7 +178,7 @@ class CheckReport : public RecordObserver {
       ++no_end_record_;
       RecordInfo end;
       end.offset = end_;
-      end.header.raw[0] = end.header.raw[1] = 0xFF;
+      EncodeRecordFrame({AEF_REC_END, 0}, end.header.raw);
       Write(Finding("no_end_record", end),
             "no end record: readers that look for it refuse the file");
     }

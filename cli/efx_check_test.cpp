@@ -11,6 +11,7 @@
 #include "exportfile/export_file.h"
 #include "exportfile/name_rules.h"
 #include "exportfile/record_copier.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/repair.h"
 #include "exportfile/testing/export_file_generator.h"
 #include "exportfile/testing/records.h"
@@ -50,12 +51,6 @@ struct CopyDifferences {
   bool end_record = false;
 };
 
-uint32_t LittleEndian(const std::string& bytes, size_t at, int width) {
-  uint32_t value = 0;
-  for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(bytes[at + i]);
-  return value;
-}
-
 std::string UpperAscii(std::string text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -67,13 +62,12 @@ CopyDifferences Compare(const std::string& input, const std::string& copy) {
   CopyDifferences found;
   std::set<std::string> modules;
   std::map<std::string, uint64_t> names;  // as other readers compare them
-  for (size_t at = 0; at + 6 <= input.size();) {
-    const auto type = static_cast<uint16_t>(LittleEndian(input, at, 2));
-    const uint32_t length = LittleEndian(input, at + 2, 4);
+  for (size_t at = 0; at + kRecordHeaderSize <= input.size();) {
+    const auto [type, length] = DecodeRecordFrame(input.data() + at);
     found.end_record = found.end_record || type == AEF_REC_END;
     if (length > input.size()) break;  // the rest is copied as it stands
-    const std::string present = input.substr(at + 6, length);
-    const std::string written = copy.substr(at + 6, length);
+    const std::string present = input.substr(at + kRecordHeaderSize, length);
+    const std::string written = copy.substr(at + kRecordHeaderSize, length);
     if (present.size() < length) found.padded.insert(at);
     if (IsNameRecord(type) && present + std::string(length - present.size(), ' ') != written) {
       found.changed.insert(at);
@@ -85,7 +79,7 @@ CopyDifferences Compare(const std::string& input, const std::string& copy) {
       const auto [earlier, added] = names.try_emplace(name, at);
       if (!duplicate && !added && !name.empty()) found.duplicate_names[at] = earlier->second;
     }
-    at += 6 + static_cast<size_t>(length);
+    at += kRecordHeaderSize + static_cast<size_t>(length);
   }
   return found;
 }
@@ -191,16 +185,15 @@ TEST_F(EfxCheckTest, StrictVerdictsAgreeWithWhatStrictFixWrites) {
     EXPECT_EQ(DuplicateNames(file), differences.duplicate_names);
 
     std::set<uint64_t> invalid;
-    for (size_t at = 0; at + 6 <= copy.size();) {
-      const auto type = static_cast<uint16_t>(LittleEndian(copy, at, 2));
-      const uint32_t length = LittleEndian(copy, at + 2, 4);
+    for (size_t at = 0; at + kRecordHeaderSize <= copy.size();) {
+      const auto [type, length] = DecodeRecordFrame(copy.data() + at);
       if (length > copy.size()) break;
-      const std::string body = copy.substr(at + 6, length);
+      const std::string body = copy.substr(at + kRecordHeaderSize, length);
       if ((type == AEF_REC_APPNAME || type == AEF_REC_MODNAME) &&
           !InvalidNameReason(body.substr(0, NameLength(body))).empty()) {
         invalid.insert(at);
       }
-      at += 6 + static_cast<size_t>(length);
+      at += kRecordHeaderSize + static_cast<size_t>(length);
     }
     EXPECT_EQ(FindingOffsets(file, "invalid_name"), invalid);
     EXPECT_EQ(file["invalid_names"], invalid.size());

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "exportfile/ef_rec_type.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/record_copier.h"
 #include "exportfile/testing/export_file_generator.h"
+#include "exportfile/testing/records.h"
 #include "exportfile/testing/reference_repair.h"
 #include "platform/headless/headless_file_system.h"
 #include "platform/headless/headless_settings.h"
@@ -29,6 +31,7 @@ using testing::GeneratedSettings;
 using testing::IsAcceptedExportFile;
 using testing::kDefaultBad;
 using testing::kDefaultGood;
+using testing::Record;
 using testing::ReferenceRepair;
 
 constexpr char kInputPath[] = "dir/App.AEF";
@@ -178,19 +181,10 @@ std::string HeaderRecord() {
       "\x80"
       "Export File";
   body.resize(44, '.');
-  return std::string("\x01\x00", 2) + std::string("\x2C\x00\x00\x00", 4) + body;
+  return Record(AEF_REC_HEADER, body);
 }
 
-std::string Record(uint16_t type, const std::string& body) {
-  std::string record;
-  record += static_cast<char>(type & 0xFF);
-  record += static_cast<char>(type >> 8);
-  const uint32_t length = static_cast<uint32_t>(body.size());
-  for (int i = 0; i < 4; ++i) record += static_cast<char>((length >> (8 * i)) & 0xFF);
-  return record + body;
-}
-
-std::string Module(const std::string& name) { return Record(0x0020, name + '\0'); }
+std::string Module(const std::string& name) { return Record(AEF_REC_MODNAME, name + '\0'); }
 
 std::string ModulesNamed(const std::vector<std::string>& names) {
   std::string records;
@@ -231,11 +225,14 @@ std::vector<Example> Examples() {
       Concatenated({"ABC"}, Concatenated(CounterNames("AB", 1, 9), CounterNames("A", 10, 10))));
   return {
       {"colon in a module name", {}, Module("A:B"), Module("A-B")},
-      {"less-than in an application name", {}, Record(0x0002, "My<App"), Record(0x0002, "My-App")},
+      {"less-than in an application name",
+       {},
+       Record(AEF_REC_APPNAME, "My<App"),
+       Record(AEF_REC_APPNAME, "My-App")},
       {"colons and backslashes in a source path",
        {},
-       Record(0x0004, "C:\\Src\\App"),
-       Record(0x0004, "C--Src-App")},
+       Record(AEF_REC_SPATH, "C:\\Src\\App"),
+       Record(AEF_REC_SPATH, "C--Src-App")},
       {"names that meet after replacement",
        {},
        ModulesNamed({"A/B", "A:B", "A*B"}),
@@ -257,20 +254,24 @@ std::vector<Example> Examples() {
        ModulesNamed(Concatenated(Concatenated({"X"}, CounterNames("", 1, 9)), {"9", "9"}))},
       {"no counter without a zero byte or with a zero first byte",
        {},
-       Record(0x0020, "AB") + Record(0x0020, "ab") + Record(0x0020, std::string("\0AB", 3)) +
-           Record(0x0020, std::string("\0ab", 3)),
-       Record(0x0020, "AB") + Record(0x0020, "ab") + Record(0x0020, std::string("\0AB", 3)) +
-           Record(0x0020, std::string("\0ab", 3))},
+       Record(AEF_REC_MODNAME, "AB") + Record(AEF_REC_MODNAME, "ab") +
+           Record(AEF_REC_MODNAME, std::string("\0AB", 3)) +
+           Record(AEF_REC_MODNAME, std::string("\0ab", 3)),
+       Record(AEF_REC_MODNAME, "AB") + Record(AEF_REC_MODNAME, "ab") +
+           Record(AEF_REC_MODNAME, std::string("\0AB", 3)) +
+           Record(AEF_REC_MODNAME, std::string("\0ab", 3))},
       {"bad characters after the zero byte",
        {},
-       Record(0x0020, std::string("N\0a:b", 5)),
-       Record(0x0020, std::string("N\0a-b", 5))},
+       Record(AEF_REC_MODNAME, std::string("N\0a:b", 5)),
+       Record(AEF_REC_MODNAME, std::string("N\0a-b", 5))},
       {"the whole body takes part in the comparison",
        {},
-       Record(0x0020, std::string("AB\0x", 4)) + Record(0x0020, std::string("AB\0y", 4)) +
-           Record(0x0020, std::string("ab\0X", 4)),
-       Record(0x0020, std::string("AB\0x", 4)) + Record(0x0020, std::string("AB\0y", 4)) +
-           Record(0x0020, std::string("a1\0X", 4))},
+       Record(AEF_REC_MODNAME, std::string("AB\0x", 4)) +
+           Record(AEF_REC_MODNAME, std::string("AB\0y", 4)) +
+           Record(AEF_REC_MODNAME, std::string("ab\0X", 4)),
+       Record(AEF_REC_MODNAME, std::string("AB\0x", 4)) +
+           Record(AEF_REC_MODNAME, std::string("AB\0y", 4)) +
+           Record(AEF_REC_MODNAME, std::string("a1\0X", 4))},
       {"only ASCII letters fold",
        {},
        ModulesNamed({"\xC9", "\xE9"}),
@@ -287,8 +288,10 @@ std::vector<Example> Examples() {
       {"a short good value gives hyphens", {"abc", "X"}, Module("cab"), Module("-X-")},
       {"other records stay as they are",
        {},
-       Record(0x0003, "A:B") + Record(0xFFFF, "") + Record(0x1234, "<>") + Record(0x0002, "?"),
-       Record(0x0003, "A:B") + Record(0xFFFF, "") + Record(0x1234, "<>") + Record(0x0002, "-")},
+       Record(AEF_REC_COMPOPTS, "A:B") + Record(AEF_REC_END, "") + Record(0x1234, "<>") +
+           Record(AEF_REC_APPNAME, "?"),
+       Record(AEF_REC_COMPOPTS, "A:B") + Record(AEF_REC_END, "") + Record(0x1234, "<>") +
+           Record(AEF_REC_APPNAME, "-")},
       {"a trailing fragment is copied",
        {},
        Module("A:B") + std::string("\x20\x00:", 3),
@@ -313,13 +316,17 @@ std::vector<Example> Examples() {
        true},
       {"strict: a body without a zero byte is all name",
        {},
-       Record(0x0020, "Report:Print") + Module("Report/Print") + Record(0x0020, "report|print"),
-       Record(0x0020, "Report-Print") + Module("Report-Prin1") + Record(0x0020, "report-prin2"),
+       Record(AEF_REC_MODNAME, "Report:Print") + Module("Report/Print") +
+           Record(AEF_REC_MODNAME, "report|print"),
+       Record(AEF_REC_MODNAME, "Report-Print") + Module("Report-Prin1") +
+           Record(AEF_REC_MODNAME, "report-prin2"),
        true},
       {"strict: names mended before the counter, application name too",
        {},
-       Record(0x0002, "My App.") + Record(0x0004, "CON.") + ModulesNamed({"CON", "co-", "Tab\t"}),
-       Record(0x0002, "My App-") + Record(0x0004, "CON.") + ModulesNamed({"CO-", "co1", "Tab-"}),
+       Record(AEF_REC_APPNAME, "My App.") + Record(AEF_REC_SPATH, "CON.") +
+           ModulesNamed({"CON", "co-", "Tab\t"}),
+       Record(AEF_REC_APPNAME, "My App-") + Record(AEF_REC_SPATH, "CON.") +
+           ModulesNamed({"CO-", "co1", "Tab-"}),
        true},
       {"strict: a one-character name keeps its 9",
        {},

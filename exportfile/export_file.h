@@ -1,16 +1,12 @@
 #pragma once
 
 // Export files (.AEF and .MEF share one layout) are a flat sequence of records from offset 0 to
-// the physical end of the file; there is no header, count, index or checksum. Each record:
-//
-//   - offset 0, 2 bytes: type code, unsigned, little-endian
-//   - offset 2, 4 bytes: body length, unsigned, little-endian
-//   - offset 6, body length bytes: the body, opaque except for the three name records
-//
-// The next record starts right after the body. An AEF_REC_END record is copied like any other;
-// records after it are read too. A file is an uncompressed export file when it is at least 50
-// bytes long, holds "Export File" within its first 50 bytes and has 0x80 at offset 6; with
-// another byte there it is a compressed export file, which is not processed.
+// the physical end of the file; there is no header, count, index or checksum. Each record is
+// framed as record_frame.h says, its body opaque except for the three name records; the next
+// record starts right after the body. An AEF_REC_END record is copied like any other; records
+// after it are read too. A file is an uncompressed export file when it is at least 50 bytes
+// long, holds "Export File" within its first 50 bytes and has 0x80 at offset 6; with another
+// byte there it is a compressed export file, which is not processed.
 //
 // Damage is handled without reading or allocating more than the file holds:
 //   - fewer than 6 bytes after the last record: a trailing fragment, copied unchanged;
@@ -22,16 +18,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
 #include "runtime/file_functions.h"
 
 namespace qef {
 
-inline constexpr uint16_t AEF_REC_APPNAME = 0x0002;
-inline constexpr uint16_t AEF_REC_SPATH = 0x0004;
-inline constexpr uint16_t AEF_REC_MODNAME = 0x0020;
-inline constexpr uint16_t AEF_REC_END = 0xFFFF;
-
-inline constexpr size_t kRecordHeaderSize = 6;
 inline constexpr int64_t kExportFileTestSize = 50;
 
 enum class FileTest { kAccepted, kNotExportFile, kCompressed, kReadError };
@@ -45,11 +37,8 @@ struct RecordHeader {
   size_t stored = 0;
 
   bool IsFragment() const { return stored < kRecordHeaderSize; }
-  uint16_t Type() const { return static_cast<uint16_t>(raw[0] | raw[1] << 8); }
-  uint32_t Length() const {
-    return static_cast<uint32_t>(raw[2]) | static_cast<uint32_t>(raw[3]) << 8 |
-           static_cast<uint32_t>(raw[4]) << 16 | static_cast<uint32_t>(raw[5]) << 24;
-  }
+  uint16_t Type() const { return DecodeRecordFrame(raw).type; }
+  uint32_t Length() const { return DecodeRecordFrame(raw).length; }
 };
 
 inline bool IsNameRecord(uint16_t type) {

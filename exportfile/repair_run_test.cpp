@@ -103,16 +103,18 @@ TEST_F(RepairRunTest, ObserverSeesEveryRecordWithItsShape) {
     uint32_t missing;
     std::string before;  // the name body as the repair read it
   } cases[] = {
-      {"whole", Record(0x0041, "xyz"), RecordShape::kWhole, 9, 0, ""},
+      {"whole", Record(AEF_REC_ENTSOURCE, "xyz"), RecordShape::kWhole, 9, 0, ""},
       {"fragment", std::string("\x20\x00\x05", 3), RecordShape::kFragment, 3, 0, ""},
       {"cut short name", RecordWithLength(AEF_REC_SPATH, 8, "x:y"), RecordShape::kPadded, 9, 5,
        "x:y     "},
       {"cut short module", RecordWithLength(AEF_REC_MODNAME, 6, std::string("m\0:", 3)),
        RecordShape::kPadded, 9, 3, std::string("m\0:   ", 6)},
-      {"cut short other", RecordWithLength(0x0041, 7, "x:y"), RecordShape::kPadded, 9, 4, ""},
+      {"cut short other", RecordWithLength(AEF_REC_ENTSOURCE, 7, "x:y"), RecordShape::kPadded, 9, 4,
+       ""},
       {"length beyond the file", RecordWithLength(AEF_REC_APPNAME, beyond, "x:y"),
        RecordShape::kRestCopied, 9, 0, ""},
-      {"bit 31", RecordWithLength(AEF_REC_MODNAME, 0x80000003u, "x:y") + Record(0x41, "after"),
+      {"bit 31",
+       RecordWithLength(AEF_REC_MODNAME, 0x80000003u, "x:y") + Record(AEF_REC_ENTSOURCE, "after"),
        RecordShape::kRestCopied, 9 + 11, 0, ""},
   };
   for (const Case& c : cases) {

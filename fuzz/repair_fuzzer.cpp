@@ -14,6 +14,7 @@
 #include "exportfile/export_file.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/record_copier.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/repair.h"
 #include "exportfile/testing/reference_repair.h"
 #include "platform/headless/headless_file_system.h"
@@ -53,19 +54,14 @@ void Check(bool condition, const char* what) {
   }
 }
 
-uint32_t LengthAt(const std::string& bytes, size_t at) {
-  uint32_t length = 0;
-  for (int i = 3; i >= 0; --i) length = length << 8 | static_cast<uint8_t>(bytes[at + 2 + i]);
-  return length;
-}
-
 // Walks the input's records as the file format says and checks that the copy has the same
 // framing: the same headers at the same offsets, name bodies at their declared length, other
 // bodies byte for byte (spaces where a cut body runs past the end), damaged ends as stored.
 void CheckFraming(const std::string& in, const std::string& out) {
   size_t at = 0;
   while (at < in.size()) {
-    if (in.size() - at < qef::kRecordHeaderSize || LengthAt(in, at) > in.size()) {
+    if (in.size() - at < qef::kRecordHeaderSize ||
+        qef::DecodeRecordFrame(in.data() + at).length > in.size()) {
       Check(out.size() - std::min(out.size(), at) == in.size() - at &&
                 out.compare(at, std::string::npos, in, at) == 0,
             "a damaged end is copied as stored");
@@ -74,12 +70,11 @@ void CheckFraming(const std::string& in, const std::string& out) {
     Check(out.size() >= at + qef::kRecordHeaderSize &&
               out.compare(at, qef::kRecordHeaderSize, in, at, qef::kRecordHeaderSize) == 0,
           "headers are copied as stored");
-    uint16_t type =
-        static_cast<uint16_t>(static_cast<uint8_t>(in[at]) | static_cast<uint8_t>(in[at + 1]) << 8);
+    const qef::RecordFrame frame = qef::DecodeRecordFrame(in.data() + at);
     size_t body = at + qef::kRecordHeaderSize;
-    size_t end = body + LengthAt(in, at);
+    size_t end = body + frame.length;
     Check(out.size() >= end, "a body keeps its declared length");
-    if (!qef::IsNameRecord(type)) {
+    if (!qef::IsNameRecord(frame.type)) {
       size_t stored = std::min(end, in.size()) - body;
       Check(out.compare(body, stored, in, body, stored) == 0, "other bodies are byte-identical");
       Check(std::all_of(out.begin() + static_cast<ptrdiff_t>(body + stored),

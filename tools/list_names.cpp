@@ -3,30 +3,32 @@
 // zero byte as \0, and a backslash or quote with a backslash before it, so two listings compare
 // byte for byte and a damaged file shows exactly what it holds.
 //
-// The file is walked by its record framing (2-byte type and 4-byte length, both little-endian,
-// then the body). Damage ends the walk with a note on stderr; nothing is read past the end of
-// the file and no body is held beyond what the file holds.
+// The file is walked by its record framing (record_frame.h). Damage ends the walk with a note on
+// stderr; nothing is read past the end of the file and no body is held beyond what the file
+// holds.
 
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
+
 namespace qef {
 namespace {
 
-constexpr size_t kRecordHeaderSize = 6;
 constexpr size_t kTestSize = 50;  // the signature must lie within this many leading bytes
 // A longer name is cut in the listing: real names are short, a damaged length need not be.
 constexpr uint64_t kShownBodyLimit = 4096;
 
 const char* KindOf(uint16_t type) {
   switch (type) {
-    case 0x0002:
+    case AEF_REC_APPNAME:
       return "application";
-    case 0x0004:
+    case AEF_REC_SPATH:
       return "source path";
-    case 0x0020:
+    case AEF_REC_MODNAME:
       return "module";
     default:
       return nullptr;
@@ -87,17 +89,16 @@ int ListNames(const char* path) {
                    static_cast<unsigned long long>(offset));
       return 0;
     }
-    unsigned char header[kRecordHeaderSize];
+    char header[kRecordHeaderSize];
     in.seekg(static_cast<std::streamoff>(offset));
-    if (!in.read(reinterpret_cast<char*>(header), kRecordHeaderSize)) {
+    if (!in.read(header, kRecordHeaderSize)) {
       std::fprintf(stderr, "list_names: read error at offset %llu\n",
                    static_cast<unsigned long long>(offset));
       return 1;
     }
-    const auto type = static_cast<uint16_t>(header[0] | header[1] << 8);
-    const uint64_t length =
-        static_cast<uint64_t>(header[2]) | static_cast<uint64_t>(header[3]) << 8 |
-        static_cast<uint64_t>(header[4]) << 16 | static_cast<uint64_t>(header[5]) << 24;
+    const RecordFrame frame = DecodeRecordFrame(header);
+    const uint16_t type = frame.type;
+    const uint64_t length = frame.length;
     const uint64_t available = end - offset - kRecordHeaderSize;
     const uint64_t stored = length < available ? length : available;
 

@@ -11,28 +11,14 @@
 #include <system_error>
 #include <vector>
 
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
+
 namespace qef {
 namespace {
 
-// Record type codes used by the samples.
-constexpr uint16_t kHeader = 0x0001;
-constexpr uint16_t kAppName = 0x0002;
-constexpr uint16_t kCompileOptions = 0x0003;
-constexpr uint16_t kSourcePath = 0x0004;
-constexpr uint16_t kTime = 0x0006;
-constexpr uint16_t kLibraryFlag = 0x000A;
-constexpr uint16_t kExeName = 0x000D;
-constexpr uint16_t kAppDescription = 0x000F;
-constexpr uint16_t kModuleName = 0x0020;
-constexpr uint16_t kModuleOem = 0x0023;
-constexpr uint16_t kModuleDescription = 0x0024;
-constexpr uint16_t kEntityName = 0x0040;
-constexpr uint16_t kEntitySource = 0x0041;
-constexpr uint16_t kEntityType = 0x0044;
-constexpr uint16_t kEntityTime = 0x0048;
-constexpr uint16_t kEntityLine = 0x0049;
-constexpr uint16_t kUnlisted = 0x0030;  // no name in the code table; copied like any other
-constexpr uint16_t kEnd = 0xFFFF;
+// A code with no name in the code table; its record is copied like any other.
+constexpr uint16_t kUnlisted = 0x0030;
 
 // A fixed time stamp (2004-06-15 10:30:00 UTC) so the files do not change between runs.
 constexpr uint32_t kStamp = 1087295400;
@@ -46,29 +32,28 @@ constexpr uint32_t kMethod = 5;
 class ExportFileWriter {
  public:
   void Record(uint16_t type, std::string_view body) {
-    Put16(type);
-    Put32(static_cast<uint32_t>(body.size()));
+    AppendRecordFrame(bytes_, {type, static_cast<uint32_t>(body.size())});
     bytes_.append(body);
   }
   void Record32(uint16_t type, uint32_t value) { Record(type, Le32(value)); }
 
   // The first record: the 0x80 marker, then the signature text within the first 50 bytes.
   void Header() {
-    Record(kHeader, std::string("\x80\x02\x19\x00", 4) + "CA-VO Export File" +
-                        std::string("\0\x01\x00\x00\x00", 5));
-    Record32(kTime, kStamp);
+    Record(AEF_REC_HEADER, std::string("\x80\x02\x19\x00", 4) + "CA-VO Export File" +
+                               std::string("\0\x01\x00\x00\x00", 5));
+    Record32(AEF_REC_TIME, kStamp);
   }
   void Module(std::string_view name, std::string_view description = {}) {
-    Record(kModuleName, std::string(name) + '\0');
-    Record32(kModuleOem, 0);
-    if (!description.empty()) Record(kModuleDescription, description);
+    Record(AEF_REC_MODNAME, std::string(name) + '\0');
+    Record32(AEF_REC_MODOEM, 0);
+    if (!description.empty()) Record(AEF_REC_MODDESC, description);
   }
   void Entity(std::string_view name, uint32_t kind, uint32_t line, std::string_view source) {
-    Record(kEntityName, std::string(name) + '\0');
-    Record32(kEntityType, kind);
-    Record32(kEntityTime, kStamp + line * 60);
-    Record32(kEntityLine, line);
-    Record(kEntitySource, source);
+    Record(AEF_REC_ENTNAME, std::string(name) + '\0');
+    Record32(AEF_REC_ENTTYPE, kind);
+    Record32(AEF_REC_ENTTIME, kStamp + line * 60);
+    Record32(AEF_REC_ENTLINE, line);
+    Record(AEF_REC_ENTSOURCE, source);
   }
 
   static std::string Le32(uint32_t value) {
@@ -80,29 +65,23 @@ class ExportFileWriter {
   const std::string& bytes() const { return bytes_; }
 
  private:
-  void Put16(uint16_t value) {
-    bytes_.push_back(static_cast<char>(value & 0xFF));
-    bytes_.push_back(static_cast<char>(value >> 8));
-  }
-  void Put32(uint32_t value) { bytes_.append(Le32(value)); }
-
   std::string bytes_;
 };
 
 std::string InvoiceManager() {
   ExportFileWriter w;
   w.Header();
-  w.Record(kAppName, std::string("Invoice: Manager <v2>") + '\0');
-  w.Record(kSourcePath, std::string("C:\\CAVO25\\Apps\\Invoice") + '\0');
-  w.Record(kCompileOptions, std::string("\x03\x00\x01\x00\x00\x00\x10\x00", 8));
-  w.Record(kExeName, std::string("C:\\CAVO25\\Bin\\InvoiceMgr.exe") + '\0');
+  w.Record(AEF_REC_APPNAME, std::string("Invoice: Manager <v2>") + '\0');
+  w.Record(AEF_REC_SPATH, std::string("C:\\CAVO25\\Apps\\Invoice") + '\0');
+  w.Record(AEF_REC_COMPOPTS, std::string("\x03\x00\x01\x00\x00\x00\x10\x00", 8));
+  w.Record(AEF_REC_EXENAME, std::string("C:\\CAVO25\\Bin\\InvoiceMgr.exe") + '\0');
   // Opaque: its bad characters stay as they are.
-  w.Record(kAppDescription, "Invoices: enter, print, export to \"CSV\"");
-  w.Record(kLibraryFlag, "");
+  w.Record(AEF_REC_APPDESC, "Invoices: enter, print, export to \"CSV\"");
+  w.Record(AEF_REC_LIBFLG, "");
 
   // A module body may carry bytes after the zero byte that ends its name.
-  w.Record(kModuleName, std::string("Start\0\x01\x00\x00\x00", 10));
-  w.Record32(kModuleOem, 0);
+  w.Record(AEF_REC_MODNAME, std::string("Start\0\x01\x00\x00\x00", 10));
+  w.Record32(AEF_REC_MODOEM, 0);
   w.Entity("Start", kFunction, 1,
            "FUNCTION Start()\r\n"
            "\tLOCAL oApp AS App\r\n"
@@ -142,7 +121,7 @@ std::string InvoiceManager() {
            "FUNCTION VatRate(dDate AS DATE) AS FLOAT\r\n"
            "\tRETURN IIF(dDate < 2007.01.01, 0.16, 0.19)\r\n");
   w.Record(kUnlisted, std::string("\x07\x00\x00\x00", 4));
-  w.Record(kEnd, "");
+  w.Record(AEF_REC_END, "");
 
   // Records after an end record are read and repaired too.
   w.Module("Export|Import");
@@ -150,7 +129,7 @@ std::string InvoiceManager() {
            "FUNCTION ExportCsv(cFile AS STRING) AS LOGIC\r\n"
            "\t// writes \"a;b;c\" lines\r\n"
            "\tRETURN TRUE\r\n");
-  w.Record(kEnd, "");
+  w.Record(AEF_REC_END, "");
   return w.bytes();
 }
 
@@ -169,17 +148,17 @@ std::string Helpers() {
   w.Entity("WriteAll", kFunction, 1,
            "FUNCTION WriteAll(cPath AS STRING, cText AS STRING) AS LOGIC\r\n"
            "\tRETURN MemoWrit(cPath, cText)\r\n");
-  w.Record(kEnd, "");
+  w.Record(AEF_REC_END, "");
   return w.bytes();
 }
 
 std::string Clean() {
   ExportFileWriter w;
   w.Header();
-  w.Record(kAppName, std::string("Clean") + '\0');
-  w.Record(kSourcePath, std::string("Projects") + '\0');
+  w.Record(AEF_REC_APPNAME, std::string("Clean") + '\0');
+  w.Record(AEF_REC_SPATH, std::string("Projects") + '\0');
   // Bad characters in opaque records are no reason to change anything.
-  w.Record(kAppDescription, "Demo: nothing to repair <really>");
+  w.Record(AEF_REC_APPDESC, "Demo: nothing to repair <really>");
   w.Module("Main");
   w.Entity("Start", kFunction, 1,
            "FUNCTION Start()\r\n"
@@ -189,7 +168,7 @@ std::string Clean() {
   w.Entity("Customer", kClass, 1, "CLASS Customer\r\n\tEXPORT cName AS STRING\r\n");
   w.Module("Orders");
   w.Entity("Order", kClass, 1, "CLASS Order\r\n\tEXPORT nTotal AS FLOAT\r\n");
-  w.Record(kEnd, "");
+  w.Record(AEF_REC_END, "");
   return w.bytes();
 }
 
@@ -197,12 +176,12 @@ std::string Clean() {
 std::string Large(size_t mib) {
   ExportFileWriter w;
   w.Header();
-  w.Record(kAppName, std::string("Large: test") + '\0');
+  w.Record(AEF_REC_APPNAME, std::string("Large: test") + '\0');
   for (uint32_t n = 0; w.bytes().size() < mib * 1024 * 1024; ++n) {
     if (n % 1000 == 0) w.Module("Part:" + std::to_string(n / 1000));
-    w.Record32(kEntityLine, n);
+    w.Record32(AEF_REC_ENTLINE, n);
   }
-  w.Record(kEnd, "");
+  w.Record(AEF_REC_END, "");
   return w.bytes();
 }
 

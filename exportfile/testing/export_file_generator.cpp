@@ -6,22 +6,22 @@
 #include <utility>
 #include <vector>
 
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
 #include "exportfile/testing/reference_repair.h"
 
 namespace qef::testing {
 
 namespace {
 
-constexpr uint16_t kHeaderRecord = 0x0001;
-constexpr uint16_t kAppNameRecord = 0x0002;
-constexpr uint16_t kSourcePathRecord = 0x0004;
-constexpr uint16_t kModuleNameRecord = 0x0020;
-constexpr uint16_t kEndRecord = 0xFFFF;
-
 // Known codes whose bodies the repair must leave alone, a few from every range.
-constexpr uint16_t kOpaqueTypes[] = {0x0000, 0x0001, 0x0003, 0x0005, 0x0006, 0x0009, 0x000F,
-                                     0x0021, 0x0022, 0x0024, 0x0040, 0x0041, 0x0056, 0x0060,
-                                     0x0080, 0x0086, 0x0091, 0x009C, 0x0100, 0x010E, 0x0125};
+constexpr uint16_t kOpaqueTypes[] = {AEF_REC_COMMENT,    AEF_REC_HEADER,     AEF_REC_COMPOPTS,
+                                     AEF_REC_UDC,        AEF_REC_TIME,       AEF_REC_APPDBG,
+                                     AEF_REC_APPDESC,    AEF_REC_MODDBG,     AEF_REC_EXTMODNAME,
+                                     AEF_REC_MODDESC,    AEF_REC_ENTNAME,    AEF_REC_ENTSOURCE,
+                                     AEF_REC_ENTIMPNAME, AEF_REC_DLL,        AEF_REC_DT_EXTRACT,
+                                     AEF_REC_DT_LINNUM,  AEF_REC_ATOM_FIXUP, AEF_REC_PROTFLAG,
+                                     AEF_REC_UDCFILE,    AEF_REC_MODBODY,    AEF_REC_CH};
 
 constexpr char kSignature[] = "Export File";
 constexpr size_t kSignatureSize = sizeof(kSignature) - 1;
@@ -36,19 +36,8 @@ constexpr char kBlankCharacters[] = " \t\r\n";
 constexpr char kNameLetters[] = "ABCabcABCabc\xC9\xE9";
 constexpr char kNameDigits[] = "0129";
 
-std::string LittleEndian(uint32_t value, size_t width) {
-  std::string bytes;
-  for (size_t i = 0; i < width; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return bytes;
-}
-
-void AppendFraming(std::string& file, uint16_t type, uint32_t length) {
-  file += LittleEndian(type, 2);
-  file += LittleEndian(length, 4);
-}
-
 void AppendRecord(std::string& file, uint16_t type, const std::string& body) {
-  AppendFraming(file, type, static_cast<uint32_t>(body.size()));
+  AppendRecordFrame(file, {type, static_cast<uint32_t>(body.size())});
   file += body;
 }
 
@@ -154,8 +143,8 @@ std::string HeaderBody(Random& random, const std::string& bad_characters, bool s
 }
 
 uint16_t HeaderType(Random& random) {
-  if (random.Percent(85)) return kHeaderRecord;
-  const uint16_t name_types[] = {kAppNameRecord, kSourcePathRecord, kModuleNameRecord};
+  if (random.Percent(85)) return AEF_REC_HEADER;
+  const uint16_t name_types[] = {AEF_REC_APPNAME, AEF_REC_SPATH, AEF_REC_MODNAME};
   return name_types[random.Below(3)];
 }
 
@@ -175,12 +164,12 @@ void AppendOneRecord(Random& random, std::string& file, const NamePool& pool,
                      const std::string& bad_characters) {
   const uint32_t kind = random.Below(100);
   if (kind < 35) {
-    AppendRecord(file, kModuleNameRecord, ModuleBody(random, pool, bad_characters));
+    AppendRecord(file, AEF_REC_MODNAME, ModuleBody(random, pool, bad_characters));
   } else if (kind < 45) {
-    AppendRecord(file, random.Percent(50) ? kAppNameRecord : kSourcePathRecord,
+    AppendRecord(file, random.Percent(50) ? AEF_REC_APPNAME : AEF_REC_SPATH,
                  NameText(random, bad_characters, random.Between(0, 30)));
   } else if (kind < 50) {
-    AppendRecord(file, kEndRecord, RandomBytes(random, random.Between(0, 4)));
+    AppendRecord(file, AEF_REC_END, RandomBytes(random, random.Between(0, 4)));
   } else if (kind < 55) {
     AppendRecord(file, OpaqueType(random), std::string());
   } else {
@@ -195,7 +184,7 @@ void AppendBurstOfOneName(Random& random, std::string& file, const NamePool& poo
   const bool vary_case = random.Percent(50);
   const uint32_t copies = random.Between(95, 130);
   for (uint32_t i = 0; i < copies; ++i) {
-    AppendRecord(file, kModuleNameRecord,
+    AppendRecord(file, AEF_REC_MODNAME,
                  (vary_case ? FlipSomeLetterCases(random, name) : name) + '\0');
   }
 }
@@ -204,15 +193,15 @@ void AppendBurstOfOneName(Random& random, std::string& file, const NamePool& poo
 // bodies are repaired too.
 uint16_t DamagedRecordType(Random& random) {
   const uint32_t pick = random.Below(4);
-  if (pick == 0) return kModuleNameRecord;
-  if (pick == 1) return kAppNameRecord;
-  if (pick == 2) return kSourcePathRecord;
+  if (pick == 0) return AEF_REC_MODNAME;
+  if (pick == 1) return AEF_REC_APPNAME;
+  if (pick == 2) return AEF_REC_SPATH;
   return OpaqueType(random);
 }
 
 std::string DamagedBodyStart(Random& random, uint16_t type, const NamePool& pool,
                              const std::string& bad_characters, size_t present) {
-  std::string text = type == kModuleNameRecord ? ModuleBody(random, pool, bad_characters) : "";
+  std::string text = type == AEF_REC_MODNAME ? ModuleBody(random, pool, bad_characters) : "";
   text += NameText(random, bad_characters, present);
   return text.substr(0, present);
 }
@@ -226,7 +215,7 @@ void AppendDamage(Random& random, std::string& file, const NamePool& pool,
   }
   const uint16_t type = DamagedRecordType(random);
   const size_t present = random.Between(0, 40);
-  const uint64_t size_after = file.size() + 6 + present;
+  const uint64_t size_after = file.size() + kRecordHeaderSize + present;
   uint32_t length = 0;
   if (damage <= 2) {
     // Cut short, but no longer than the whole file: padded with spaces.
@@ -240,7 +229,7 @@ void AppendDamage(Random& random, std::string& file, const NamePool& pool,
   } else {
     length = 0x80000000u | random.Below(0x80000000u);
   }
-  AppendFraming(file, type, length);
+  AppendRecordFrame(file, {type, length});
   file += DamagedBodyStart(random, type, pool, bad_characters, present);
   // After a length beyond the file, whatever follows is part of the untouched rest.
   if (damage >= 3 && random.Percent(40)) {

@@ -3,28 +3,26 @@
 #include <cstdint>
 #include <string>
 
-namespace qef::testing {
+#include "exportfile/ef_rec_type.h"
+#include "exportfile/record_frame.h"
 
-// One record as stored: type and length little-endian, then the body.
-inline std::string Record(uint16_t type, const std::string& body) {
-  auto length = static_cast<uint32_t>(body.size());
-  std::string record;
-  record += static_cast<char>(type & 0xFF);
-  record += static_cast<char>(type >> 8);
-  for (int shift = 0; shift < 32; shift += 8) record += static_cast<char>((length >> shift) & 0xFF);
-  return record + body;
-}
+namespace qef::testing {
 
 // A record whose length field says `length`, whatever the body holds.
 inline std::string RecordWithLength(uint16_t type, uint32_t length, const std::string& body) {
-  std::string record = Record(type, body);
-  for (int i = 0; i < 4; ++i) record[2 + i] = static_cast<char>((length >> (8 * i)) & 0xFF);
-  return record;
+  std::string record;
+  AppendRecordFrame(record, {type, length});
+  return record + body;
+}
+
+// One record as stored: its frame, then the body.
+inline std::string Record(uint16_t type, const std::string& body) {
+  return RecordWithLength(type, static_cast<uint32_t>(body.size()), body);
 }
 
 // The first record of an uncompressed export file: 0x80, then the signature.
 inline std::string HeaderRecord() {
-  return Record(0x0001,
+  return Record(AEF_REC_HEADER,
                 std::string("\x80", 1) + "CA-VO 2.5 Export File, test data" + std::string(16, ' '));
 }
 

@@ -5,13 +5,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "exportfile/ef_rec_type.h"
+
 namespace qef::testing {
 
 namespace {
-
-constexpr uint16_t kAppNameRecord = 0x0002;
-constexpr uint16_t kSourcePathRecord = 0x0004;
-constexpr uint16_t kModuleNameRecord = 0x0020;
 
 // Every record: 2 bytes type code, 4 bytes body length, both little-endian, then the body.
 constexpr size_t kFramingSize = 6;
@@ -197,11 +195,11 @@ std::string ReferenceRepair(const std::string& input, const std::string& bad,
       break;
     }
 
-    if (type == kAppNameRecord || type == kSourcePathRecord || type == kModuleNameRecord) {
+    if (type == AEF_REC_APPNAME || type == AEF_REC_SPATH || type == AEF_REC_MODNAME) {
       ReplaceCharacters(body, bad, good);
     }
-    if (strict_names && (type == kAppNameRecord || type == kModuleNameRecord)) MendName(body);
-    if (type == kModuleNameRecord) {
+    if (strict_names && (type == AEF_REC_APPNAME || type == AEF_REC_MODNAME)) MendName(body);
+    if (type == AEF_REC_MODNAME) {
       if (strict_names) {
         MakeReaderNameDistinct(body, module_bodies);
       } else {

@@ -1,0 +1,118 @@
+#include "exportfile/input_window.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace qef {
+
+InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, CopyFailure& failure)
+    : input_(input), input_size_(input_size), block_size_(block_size), failure_(failure) {
+  next_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
+}
+
+InputWindow::~InputWindow() = default;
+
+void InputWindow::Overwrite(int64_t offset, const char* data, size_t size) {
+  std::memcpy(buffer_.data() + (offset - window_offset_), data, size);
+}
+
+// The file test took the size; a file that ends before it was cut while being copied, and a
+// copy of it would pass for complete.
+bool InputWindow::EndedEarly(int64_t end) {
+  if (end < input_size_) failure_.Fail(CopyResult::kReadError);
+  return end < input_size_;
+}
+
+bool InputWindow::MoveWindow(size_t count) {
+  if (input_ended_) return false;
+  return viewing_ ? EnsureViewed(count) : EnsureRead(count);
+}
+
+bool InputWindow::DropView() {
+  bool intact = view_ == nullptr || view_->Intact();
+  view_.reset();
+  window_size_ = 0;
+  // What was taken from a part that could not be read is worthless: the copy fails.
+  if (!intact) return failure_.Fail(CopyResult::kReadError);
+  return true;
+}
+
+bool InputWindow::EnsureViewed(size_t count) {
+  if (!ViewEnding() || !DropView()) return false;
+  size_t wanted = std::max(block_size_, count);
+  view_ = FView(input_, next_, wanted);
+  if (view_ == nullptr) {
+    // No views here: read from now on.
+    viewing_ = false;
+    if (!BytesLeaving()) return false;
+    if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
+    window_offset_ = next_;
+    return EnsureRead(count);
+  }
+  window_ = view_->data();
+  window_offset_ = next_;
+  window_size_ = view_->size();
+  if (window_size_ < wanted) {
+    input_ended_ = true;
+    if (EndedEarly(window_offset_ + static_cast<int64_t>(window_size_))) return false;
+  }
+  return window_size_ >= count;
+}
+
+bool InputWindow::EnsureRead(size_t count) {
+  if (buffer_.size() < block_size_) buffer_.resize(block_size_);
+  // Everything before next_ leaves the buffer: it must be out first.
+  if (!BytesLeaving()) return false;
+  size_t keep = Available();
+  if (keep > 0) std::memmove(buffer_.data(), At(), keep);
+  window_ = buffer_.data();
+  window_offset_ = next_;
+  window_size_ = keep;
+  while (window_size_ < count && !input_ended_) {
+    size_t wanted = buffer_.size() - window_size_;
+    size_t got = FRead(input_, buffer_.data() + window_size_, wanted);
+    if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
+    window_size_ += got;
+    if (got < wanted) {
+      input_ended_ = true;
+      if (EndedEarly(window_offset_ + static_cast<int64_t>(window_size_))) return false;
+    }
+  }
+  return window_size_ >= count;
+}
+
+bool InputWindow::ReadAside(std::string& body, uint32_t length, size_t& got) {
+  if (!DropView()) return false;
+  window_offset_ = next_;
+  body.assign(length, ' ');
+  if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
+  got = FRead(input_, body.data(), length);
+  if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
+  next_ += static_cast<int64_t>(got);
+  window_offset_ = next_;
+  if (got < length) {
+    input_ended_ = true;
+    if (EndedEarly(next_)) return false;
+  }
+  return true;
+}
+
+bool InputWindow::NextBlock() {
+  if (input_ended_) return false;
+  if (viewing_) {
+    // Read from here on: the view would only be copied out of.
+    if (!DropView()) return false;
+    if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
+    viewing_ = false;
+  }
+  if (buffer_.size() < block_size_) buffer_.resize(block_size_);
+  size_t got = FRead(input_, buffer_.data(), buffer_.size());
+  if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
+  window_ = buffer_.data();
+  window_offset_ = next_;
+  window_size_ = got;
+  if (got < buffer_.size()) input_ended_ = true;
+  return true;
+}
+
+}  // namespace qef
