@@ -61,7 +61,8 @@ exportfix=$root/usr/bin/exportfix
 samples=$root/usr/share/doc/quillon-exportfix/samples
 for file in "$efx" "$exportfix" "$samples/Helpers.MEF" "$root/usr/share/doc/quillon-exportfix/copyright" \
     "$root/usr/share/doc/quillon-exportfix/changelog.gz" "$root/usr/share/man/man1/efx.1.gz" \
-    "$root/usr/share/man/man1/exportfix.1.gz"; do
+    "$root/usr/share/man/man1/exportfix.1.gz" "$root/usr/share/doc/quillon-exportfix/README.md" \
+    "$root/usr/share/doc/quillon-exportfix/docs/architecture.md"; do
   [ -e "$file" ] || fail "the package lacks ${file#"$root"}"
 done
 [ "$("$efx" --version)" = "efx (Quillon Export File Fix) $(dpkg-deb -f "$deb" Version)" ] || fail "efx --version"
@@ -115,8 +116,14 @@ test_zip() {
   diff <(cd "$top" && find . -type f | sort) - <<'LIST' || fail "the $bits-bit zip holds other files than expected"
 ./LICENSE
 ./README.md
+./docs/architecture.md
+./docs/development.md
+./docs/reliability.md
+./docs/speed.md
 ./efx.exe
+./efx.txt
 ./exportfix.exe
+./exportfix.txt
 ./samples/Clean.AEF
 ./samples/Helpers.MEF
 ./samples/Invoice Manager.AEF
