@@ -6,9 +6,22 @@
 namespace qef {
 
 InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, CopyFailure& failure)
-    : input_(input), input_size_(input_size), block_size_(block_size), failure_(failure) {
+    : input_(input),
+      input_size_(input_size),
+      block_size_(block_size),
+      buffer_size_(block_size),
+      failure_(failure) {
   next_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
+  // A small input is read whole into a buffer of its size: mapping and unmapping it costs more
+  // than the read, and the run-time may hold its start already. One byte more shows its end.
+  int64_t rest = input_size_ - next_;
+  if (rest >= 0 && rest < static_cast<int64_t>(std::min(block_size_, kReadWholeBelow))) {
+    viewing_ = false;
+    buffer_size_ = static_cast<size_t>(rest) + 1;
+  }
 }
+
+size_t InputWindow::BufferSize(size_t count) const { return std::max(buffer_size_, count); }
 
 InputWindow::~InputWindow() = default;
 
@@ -60,7 +73,7 @@ bool InputWindow::EnsureViewed(size_t count) {
 }
 
 bool InputWindow::EnsureRead(size_t count) {
-  if (buffer_.size() < block_size_) buffer_.resize(block_size_);
+  if (buffer_.size() < BufferSize(count)) buffer_.resize(BufferSize(count));
   // Everything before next_ leaves the buffer: it must be out first.
   if (!BytesLeaving()) return false;
   size_t keep = Available();
@@ -105,7 +118,7 @@ bool InputWindow::NextBlock() {
     if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
     viewing_ = false;
   }
-  if (buffer_.size() < block_size_) buffer_.resize(block_size_);
+  if (buffer_.size() < buffer_size_) buffer_.resize(buffer_size_);
   size_t got = FRead(input_, buffer_.data(), buffer_.size());
   if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
   window_ = buffer_.data();

@@ -22,6 +22,9 @@ class WindowListener {
   virtual bool BytesLeaving(int64_t next) = 0;
 };
 
+// Inputs smaller than this are read, not viewed.
+inline constexpr size_t kReadWholeBelow = 1 << 20;
+
 // The record loop looks at the input through a window of one block: a view of the file where the
 // file system has views, else a buffer it reads into. Only what must be parsed is looked at:
 // record headers and name bodies; the loop passes over the rest. The input may end before the
@@ -78,12 +81,14 @@ class InputWindow {
   bool MoveWindow(size_t count);
   bool EnsureViewed(size_t count);
   bool EnsureRead(size_t count);
+  size_t BufferSize(size_t count) const;
   bool ViewEnding() { return listener_ == nullptr || listener_->ViewEnding(next_); }
   bool BytesLeaving() { return listener_ == nullptr || listener_->BytesLeaving(next_); }
 
   FHandle input_;
   int64_t input_size_;
   size_t block_size_;
+  size_t buffer_size_;  // of the buffer read into: a block, or a small input whole
   CopyFailure& failure_;
   WindowListener* listener_ = nullptr;
 

@@ -114,5 +114,35 @@ TEST_F(InputWindowTest, NextBlockReadsTheRestBlockByBlock) {
   }
 }
 
+// An input smaller than a block is read whole, not viewed; one cut or grown since the file test
+// is still found cut, or read to its end.
+TEST_F(InputWindowTest, ReadsAnInputSmallerThanABlockWhole) {
+  struct Case {
+    size_t size_found;
+    size_t size;
+    bool viewed;
+    bool failed;
+  } cases[] = {{10, 10, false, false}, {63, 63, false, false}, {64, 64, true, false},
+               {40, 30, false, true},  {40, 50, false, false}, {100, 100, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.size_found) + " found, " + std::to_string(c.size));
+    const std::string content = Content(c.size);
+    FHandle in = Open(content);
+    CopyFailure failure;
+    InputWindow window(in, static_cast<int64_t>(c.size_found), 64, failure);
+    std::string taken;
+    while (window.Ensure(16) || window.Available() > 0) {
+      taken.append(window.At(), window.Available());
+      window.Advance(window.Available());
+    }
+    EXPECT_EQ(window.viewing(), c.viewed);
+    EXPECT_EQ(failure.failed(), c.failed);
+    if (!c.failed) {
+      EXPECT_EQ(taken, content);
+    }
+    FClose(in);
+  }
+}
+
 }  // namespace
 }  // namespace qef

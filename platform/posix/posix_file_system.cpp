@@ -112,6 +112,8 @@ class PosixFile : public File {
     if (fd_ >= 0) ::close(fd_);
   }
 
+  int descriptor() const { return fd_; }
+
   int64_t Read(void* buffer, size_t count) override {
     auto* out = static_cast<char*>(buffer);
     size_t done = 0;
@@ -315,14 +317,16 @@ std::unique_ptr<File> PosixFileSystem::Create(const std::string& path, CreateMod
 
 // The claim is a lock on a second descriptor of the file, kept until the file is renamed or
 // erased: closing the file itself, which comes first, must not free the name while the
-// complete copy still waits under it.
+// complete copy still waits under it. The second descriptor is a duplicate: a flock belongs to
+// the open file, which both share, so it outlives the first descriptor's close, and the path is
+// not opened twice.
 std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& path) {
   // A few rounds, for a stale file that another run removes or renames at the same moment.
   for (int round = 0; round < 3; ++round) {
     std::unique_ptr<File> file =
         OpenDescriptor(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (file != nullptr) {
-      int claim = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+      int claim = ::fcntl(static_cast<PosixFile&>(*file).descriptor(), F_DUPFD_CLOEXEC, 0);
       if (claim != -1 && ::flock(claim, LOCK_EX | LOCK_NB) == 0) {
         ReleaseClaim(path);
         claims_[path] = claim;

@@ -192,6 +192,21 @@ TEST_F(PosixFileSystemTest, ViewOfAFileCutUnderItReadsZerosAndSaysSo) {
   EXPECT_EQ(next->size(), 100u);
 }
 
+// The claim on a temporary name outlives the file's close, for the complete copy waits under
+// the name until it is renamed; then the name is free again.
+TEST_F(PosixFileSystemTest, ClaimOnATemporaryNameLastsFromCloseUntilRename) {
+  std::string path = folder_.Path("out.fix.partial");
+  std::unique_ptr<File> file = files_.Create(path, CreateMode::kTemporary);
+  ASSERT_NE(file, nullptr);
+  ASSERT_TRUE(file->Write("copy", 4));
+  file.reset();
+  PosixFileSystem other_run;
+  EXPECT_EQ(other_run.Create(path, CreateMode::kTemporary), nullptr);
+  EXPECT_EQ(folder_.Get("out.fix.partial"), "copy");
+  ASSERT_TRUE(files_.Rename(path, folder_.Path("out.fix")));
+  EXPECT_NE(other_run.Create(path, CreateMode::kTemporary), nullptr);
+}
+
 TEST(AbsolutePosixPathTest, ResolvesDotsAndRepeatedSlashesByText) {
   const std::string cwd = CurrentFolder();
   ASSERT_FALSE(cwd.empty());
