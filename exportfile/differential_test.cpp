@@ -339,14 +339,11 @@ std::vector<Example> Examples() {
 // Under ThreadSanitizer the sweeps with small blocks, which start the output worker for almost
 // every file, take a tenth of their seeds: that still starts it thousands of times, which is what
 // looks for races; the whole sweep checks the model in every other build.
-#if defined(__SANITIZE_THREAD__)
-constexpr uint32_t kSeedDivisor = 10;
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-constexpr uint32_t kSeedDivisor = 10;
-#else
-constexpr uint32_t kSeedDivisor = 1;
+#ifndef __has_feature
+#define __has_feature(feature) 0  // GCC names ThreadSanitizer by __SANITIZE_THREAD__ instead
 #endif
+#if defined(__SANITIZE_THREAD__) || __has_feature(thread_sanitizer)
+constexpr uint32_t kSeedDivisor = 10;
 #else
 constexpr uint32_t kSeedDivisor = 1;
 #endif
