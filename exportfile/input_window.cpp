@@ -21,6 +21,14 @@ InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, C
   }
 }
 
+void ReadBuffer::Grow(size_t size) {
+  if (size <= size_) return;
+  auto grown = std::make_unique_for_overwrite<char[]>(size);
+  if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+  data_ = std::move(grown);
+  size_ = size;
+}
+
 size_t InputWindow::BufferSize(size_t count) const { return std::max(buffer_size_, count); }
 
 InputWindow::~InputWindow() = default;
@@ -73,11 +81,12 @@ bool InputWindow::EnsureViewed(size_t count) {
 }
 
 bool InputWindow::EnsureRead(size_t count) {
-  if (buffer_.size() < BufferSize(count)) buffer_.resize(BufferSize(count));
-  // Everything before next_ leaves the buffer: it must be out first.
+  // Everything before next_ leaves the buffer: it must be out first, before the buffer may move.
   if (!BytesLeaving()) return false;
   size_t keep = Available();
-  if (keep > 0) std::memmove(buffer_.data(), At(), keep);
+  size_t from = keep > 0 ? static_cast<size_t>(next_ - window_offset_) : 0;
+  buffer_.Grow(BufferSize(count));
+  if (keep > 0) std::memmove(buffer_.data(), buffer_.data() + from, keep);
   window_ = buffer_.data();
   window_offset_ = next_;
   window_size_ = keep;
@@ -118,7 +127,7 @@ bool InputWindow::NextBlock() {
     if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
     viewing_ = false;
   }
-  if (buffer_.size() < buffer_size_) buffer_.resize(buffer_size_);
+  buffer_.Grow(buffer_size_);
   size_t got = FRead(input_, buffer_.data(), buffer_.size());
   if (FError() != 0) return failure_.Fail(CopyResult::kReadError);
   window_ = buffer_.data();

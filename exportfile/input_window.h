@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "exportfile/copy_failure.h"
 #include "runtime/file_functions.h"
@@ -20,6 +19,19 @@ class WindowListener {
   virtual bool ViewEnding(int64_t next) = 0;
   // The bytes before `next` are about to leave the window, or have left it: they must be out.
   virtual bool BytesLeaving(int64_t next) = 0;
+};
+
+// Memory the window reads into. It grows without setting its bytes (every byte is read into
+// before it is looked at) and keeps those it holds.
+class ReadBuffer {
+ public:
+  char* data() { return data_.get(); }
+  size_t size() const { return size_; }
+  void Grow(size_t size);
+
+ private:
+  std::unique_ptr<char[]> data_;
+  size_t size_ = 0;
 };
 
 // Inputs smaller than this are read, not viewed.
@@ -94,7 +106,7 @@ class InputWindow {
 
   bool viewing_ = true;             // until the file system turns out to have no views
   std::unique_ptr<FileView> view_;  // the window, while viewing
-  std::vector<char> buffer_;        // the window, while reading
+  ReadBuffer buffer_;               // the window, while reading
   const char* window_ = nullptr;
   int64_t window_offset_ = 0;  // the input offset of window_[0]
   size_t window_size_ = 0;

@@ -46,9 +46,9 @@ class BufferedFile {
       }
       buffer_start_ += static_cast<int64_t>(read_len_);
       read_pos_ = read_len_ = 0;
-      if (count - done < kBufferSize) GrowBuffer(std::max(count - done + 1, buffer_.size() * 2));
-      if (count - done >= buffer_.size()) {
-        // Large reads go straight to the caller's memory.
+      if (count >= kFirstBufferSize) {
+        // Large reads go straight to the caller's memory, their rest too: copying them through
+        // the buffer would cost a second pass and a read past their end.
         size_t wanted = count - done;
         int64_t got = file_->Read(out + done, wanted);
         if (got < 0) {
@@ -60,6 +60,7 @@ class BufferedFile {
         if (static_cast<size_t>(got) < wanted) break;  // the end of the file
         continue;
       }
+      GrowBuffer(std::max(count - done + 1, buffer_.size() * 2));
       int64_t got = file_->Read(buffer_.data(), buffer_.size());
       if (got < 0) {
         error = kErrorReadFault;

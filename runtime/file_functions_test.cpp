@@ -604,5 +604,25 @@ TEST_F(FileFaultTest, FieldReadsReachTheBackendAsLargeBlocks) {
   EXPECT_TRUE(FClose(handle));
 }
 
+// An export file's copy reads it as its header test did, then whole: the rest goes straight into
+// the caller's memory, in one read that also finds the end. (Below the first buffer's size the
+// test's read holds the whole file, and one more read finds its end.)
+TEST_F(FileFaultTest, AWholeFileReadAfterItsHeaderTestReachesTheBackendTwice) {
+  for (size_t size : {size_t{100}, size_t{16 * 1024 + 10}, size_t{40 * 1024}, kBuffer + 1,
+                      size_t{1} << 20}) {
+    SCOPED_TRACE(testing::Message() << "size " << size);
+    std::string content = Pattern(size, static_cast<unsigned>(size));
+    files_.AddFile("in", content);
+    FHandle handle = FOpen("in", FO_READ);
+    ASSERT_NE(handle, F_ERROR);
+    files_.reads = 0;
+    EXPECT_EQ(ReadString(handle, 50), content.substr(0, 50));
+    ASSERT_EQ(FSeek(handle, 0, 0), 0);
+    EXPECT_EQ(ReadString(handle, size + 1), content);
+    EXPECT_EQ(files_.reads, 2);
+    EXPECT_TRUE(FClose(handle));
+  }
+}
+
 }  // namespace
 }  // namespace qef

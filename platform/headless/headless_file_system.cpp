@@ -42,6 +42,7 @@ class HeadlessFile : public File {
 
   int64_t Read(void* buffer, size_t count) override {
     if (Fails(static_cast<int64_t>(position_), count)) return -1;
+    ++fs_.reads;
     fs_.largest_read = std::max(fs_.largest_read, count);
     size_t available = position_ < data_->size() ? data_->size() - position_ : 0;
     size_t n = std::min(count, available);

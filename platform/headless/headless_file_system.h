@@ -66,6 +66,7 @@ class HeadlessFileSystem : public FileSystem {
 
   // A span copy counts as one write (and fails as one), and reads its source as one read.
   long writes = 0;
+  long reads = 0;
   size_t largest_read = 0;
   long span_copies = 0;
   size_t largest_view = 0;
