@@ -283,8 +283,11 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
     last_error_ = S_ISDIR(info.st_mode) ? EISDIR : ENXIO;
     return nullptr;
   }
-  int status = ::fcntl(fd, F_GETFL);
-  if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+  // Reads and writes of a regular file never wait, whatever the flag says: only another kind of
+  // file must lose it, to be written to as usual.
+  int status = S_ISREG(info.st_mode) ? 0 : ::fcntl(fd, F_GETFL);
+  if (status == -1 ||
+      (!S_ISREG(info.st_mode) && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)) {
     last_error_ = errno;
     ::close(fd);
     return nullptr;
