@@ -83,6 +83,12 @@ bool InputWindow::EnsureViewed(size_t count) {
 bool InputWindow::EnsureRead(size_t count) {
   // Everything before next_ leaves the buffer: it must be out first, before the buffer may move.
   if (!BytesLeaving()) return false;
+  // Reading goes on where the last read ended, unless the loop passed over bytes beyond it,
+  // which went from file to file.
+  int64_t read_end = window_offset_ + static_cast<int64_t>(window_size_);
+  if (next_ > read_end && FSeek(input_, next_, 0) != next_) {
+    return failure_.Fail(CopyResult::kReadError);
+  }
   size_t keep = Available();
   size_t from = keep > 0 ? static_cast<size_t>(next_ - window_offset_) : 0;
   buffer_.Grow(BufferSize(count));

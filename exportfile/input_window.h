@@ -65,7 +65,8 @@ class InputWindow {
   // Makes at least `count` bytes available, moving the window on; false when the input ends
   // first (what there is is then available) or on a failure.
   bool Ensure(size_t count) { return Available() >= count || MoveWindow(count); }
-  // Takes `count` bytes, looked at or not.
+  // Takes `count` bytes, looked at or not; they may reach past the window, and the input must
+  // hold them.
   void Advance(size_t count) { next_ += static_cast<int64_t>(count); }
 
   // Whether the input from `start` to `end` lies in the window, and the window's copy of the byte
@@ -74,6 +75,8 @@ class InputWindow {
     return start >= window_offset_ && end <= window_offset_ + static_cast<int64_t>(window_size_);
   }
   const char* Data(int64_t offset) const { return window_ + (offset - window_offset_); }
+  // The input offset just past the window.
+  int64_t end() const { return window_offset_ + static_cast<int64_t>(window_size_); }
   // While reading: puts `size` repaired bytes over the buffer's at `offset`, which lie in the
   // window, so that they go out with the span written from it.
   void Overwrite(int64_t offset, const char* data, size_t size);

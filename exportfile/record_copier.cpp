@@ -19,6 +19,9 @@ size_t block_size = kDefaultCopyBlockSize;
 // more than this at once beyond the record under way, and the copy starts early. It follows the
 // block, so that tests with small blocks take every path.
 int64_t MaxSpan() { return static_cast<int64_t>(block_size / 2); }
+// A body read through the buffer costs two copies of its bytes, one copied from file to file
+// costs one but breaks the reading: a body reaching this far (256 KiB) past the buffer is copied.
+size_t PassOverBeyond() { return std::max<size_t>(block_size / 8, 1); }
 }  // namespace
 
 void SetCopyBlockSize(size_t bytes) { block_size = std::max(bytes, kRecordHeaderSize); }
@@ -123,10 +126,11 @@ bool RecordCopier::CopyRecords() {
   window_.Advance(kRecordHeaderSize);
   if (type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_))) {
     if (!CopyWholeName(length, type == AEF_REC_MODNAME)) return false;
-  } else if (!IsNameRecord(type) && window_.viewing() &&
-             window_.next() + length <= window_.input_size()) {
-    // A viewed body that needs no change is not looked at: the span takes it. Should the file
-    // have been cut since its test, the span's copy finds out.
+  } else if (!IsNameRecord(type) && window_.next() + length <= window_.input_size() &&
+             (window_.viewing() || length >= window_.Available() + PassOverBeyond())) {
+    // A body that needs no change is not looked at: the span takes it, viewed or, when reading,
+    // where most of it lies beyond the buffer (it then goes from file to file instead of through
+    // the program). Should the file have been cut since its test, the span's copy finds out.
     window_.Advance(length);
   } else if (!CopyBody(length, IsNameRecord(type))) {
     return false;

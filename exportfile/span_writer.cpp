@@ -74,6 +74,15 @@ bool SpanWriter::FlushSpan(int64_t end, bool exact) {
     return true;
   }
   if (end > span_start_) {
+    // Read bytes go out from the window, where repaired names were written over them; only what
+    // the loop passed over beyond it goes from file to file.
+    int64_t held = window_.end();
+    if (!window_.viewing() && end > held && held > span_start_ &&
+        window_.Holds(span_start_, held) && !WriteSpan(held)) {
+      return false;
+    }
+  }
+  if (end > span_start_) {
     auto size = static_cast<uint64_t>(end - span_start_);
     if (window_.Holds(span_start_, end) &&
         (!window_.viewing() || size < kKernelCopyMin || PatchesDense(size))) {

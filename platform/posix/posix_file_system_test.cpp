@@ -56,7 +56,10 @@ INSTANTIATE_TEST_SUITE_P(
 
 class PosixFileSystemTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_FALSE(folder_.path().empty()); }
+  void SetUp() override {
+    ASSERT_FALSE(folder_.path().empty());
+    files_.views = true;  // off unless asked; these tests look at the mapping itself
+  }
 
   PosixTestFolder folder_;
   PosixFileSystem files_;
