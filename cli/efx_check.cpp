@@ -202,6 +202,7 @@ class CheckReport : public RecordObserver {
     } else {
       std::fprintf(out_, "  %s\n", Shown(TextSummary(result, failure)).c_str());
     }
+    std::fflush(out_);  // each file's report shows as soon as it is complete
   }
 
   // The totals, and for JSON the end of the document.

@@ -11,6 +11,16 @@
 
 int main(int argc, char** argv) {
   qef::EnsureStandardStreams();
+#if defined(_WIN32)
+  // The MinGW C library writes formatted text to an unbuffered stream one character at a time, a
+  // WriteFile each: a report line cost dozens of calls, and a check of 1,000 small files took
+  // 40 s under Wine. Both streams are buffered instead; whatever writes to them flushes when its
+  // text is complete (a status line, a message, a file's report, the end of the run).
+  static char out_buffer[1 << 16];
+  static char err_buffer[1 << 12];
+  std::setvbuf(stdout, out_buffer, _IOFBF, sizeof out_buffer);
+  std::setvbuf(stderr, err_buffer, _IOFBF, sizeof err_buffer);
+#endif
   const qef::SystemBackends system = qef::MakeSystemBackends();
   const qef::TerminalEncoding encoding = qef::ConsoleEncoding();
   qef::ConsoleUi ui(stderr, qef::IsTerminal(stderr), qef::InstallInterruptFlag(), encoding);

@@ -111,7 +111,11 @@ FileResult RepairRun::RepairFile(const std::string& path) {
 
   std::string separators(PathSeparators());
   std::string output = OutputName(path, separators);
-  const FileIdentity entry = FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
+  // Identified only where it plays a part: on Windows each identity opens a file and asks its
+  // volume, which under Wine costs a call to another process.
+  const FileIdentity entry = mode_ == RunMode::kReadOnly
+                                 ? FileIdentity{0, 0, output}
+                                 : FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
   if (mode_ != RunMode::kReadOnly) {
     if (IsRepairedCopyName(path, separators)) {
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
