@@ -90,7 +90,14 @@ class RepairFiles {
   std::string temporary_;  // the copy's name, until it is renamed or erased
 };
 
-FileResult RepairRun::RepairFile(const std::string& path) {
+FileResult RepairRun::RepairFile(const std::string& path) { return Repair(path, std::nullopt); }
+
+FileResult RepairRun::RepairFile(const std::string& path, const std::string& output) {
+  return Repair(path, output);
+}
+
+FileResult RepairRun::Repair(const std::string& path,
+                             const std::optional<std::string>& chosen_output) {
   module_names_.Clear();
 
   RepairFiles files;
@@ -110,10 +117,18 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   }
 
   std::string separators(PathSeparators());
-  std::string output = OutputName(path, separators);
+  std::string output = chosen_output.value_or(OutputName(path, separators));
+  if (chosen_output && mode_ == RunMode::kWrite) {
+    // Made before the copy's folder entry is looked up, which needs its folder.
+    size_t folder_end = output.find_last_of(separators);
+    if (folder_end != std::string::npos && folder_end != 0 &&
+        !FMakeFolders(output.substr(0, folder_end))) {
+      return Fail("Could not create " + output, FError());
+    }
+  }
   const FileIdentity entry = FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
   if (mode_ != RunMode::kReadOnly) {
-    if (IsRepairedCopyName(path, separators)) {
+    if (!chosen_output && IsRepairedCopyName(path, separators)) {
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
                   " so it is not processed");
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ class RepairRun {
         observer_(observer) {}
 
   FileResult RepairFile(const std::string& path);
+  // The same with the copy written to `output`, under any name, the input's own included: the
+  // folders above it are made once the input has passed its file test.
+  FileResult RepairFile(const std::string& path, const std::string& output);
   // The text of the last failure, as the warning box shows it.
   const std::string& failure() const { return failure_; }
   // The system's words for its cause, where the system gave one ("no space left on device"
@@ -57,6 +61,7 @@ class RepairRun {
   }
 
  private:
+  FileResult Repair(const std::string& path, const std::optional<std::string>& chosen_output);
   FileResult Fail(const std::string& text, int system_error = 0);
   // Erases the unfinished copy, then fails.
   FileResult Discard(RepairFiles& files, const std::string& text, int system_error = 0);
