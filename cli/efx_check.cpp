@@ -344,9 +344,11 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   CLI::App app;
   RepairOptions options;
   bool json = false;
+  bool recursive = false;
   std::vector<std::string> files;
   AddRepairOptions(app, options);
   app.add_flag("--json", json);
+  app.add_flag("-r,--recursive", recursive);
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
@@ -355,6 +357,10 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   ApplyRepairOptions(options, settings);
   QuietDialogsUi ui(env.ui);
   ScopedRuntime runtime(env.files, settings, ui);
+  if (!recursive) {
+    std::string folder = FirstFolderArgument(files);
+    if (!folder.empty()) return UsageError(env, FolderWithoutRecursiveMessage(folder));
+  }
   WinProgress oWin;
   oWin.Caption(kAppTitle);
 
@@ -362,10 +368,10 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   CheckReport report(env.out, json, repair.strict_names, env.encoding);
   // Unlike the repair, which stops at the first failing file, a check reports on every file.
   RepairRun run(oWin, repair, RunMode::kDryRun, &report);
-  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards, recursive)) {
     report.BeginFile(file.path);
     if (!file.matched) {
-      report.EndFile(FileResult::kFailed, NoMatchMessage(file.path));
+      report.EndFile(FileResult::kFailed, NoMatchMessage(file));
       continue;
     }
     FileResult result = run.RepairFile(file.path);

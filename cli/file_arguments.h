@@ -10,17 +10,31 @@
 namespace qef {
 
 struct FileArgument {
-  std::string path;     // a file to process, or the pattern that matched nothing
-  bool matched = true;  // false for a pattern that matched no file
+  std::string path;      // a file to process, or the pattern or folder that matched nothing
+  bool matched = true;   // false for a pattern or folder that matched no file
+  std::string relative;  // from a folder argument: its path below that folder
+  bool folder = false;   // it came from a folder argument
 };
 
 // Each argument whose last part holds "*" or "?" becomes the files it matches through the
 // run-time's directory search, ordinary files only (those efx ls lists without attributes),
 // each with the argument's folder in front, in name order without regard to case. Other
 // arguments, and every argument when `expand` is false, stay as they are.
-std::vector<FileArgument> ExpandFileArguments(const std::vector<std::string>& args, bool expand);
+// With `recursive`, an argument that is a folder becomes the export files under it
+// (ExportFilesUnder); one that holds none is unmatched. `recursive` and FirstFolderArgument
+// need an installed run-time.
+std::vector<FileArgument> ExpandFileArguments(const std::vector<std::string>& args, bool expand,
+                                              bool recursive = false);
+
+// The first argument that names a folder, for the commands that need --recursive to take one;
+// empty when none does.
+std::string FirstFolderArgument(const std::vector<std::string>& args);
 
 // The message for a pattern that matched no file.
 std::string NoMatchMessage(const std::string& pattern);
+// The same for any argument that matched nothing, a folder included.
+std::string NoMatchMessage(const FileArgument& file);
+// The message for a folder given without --recursive.
+std::string FolderWithoutRecursiveMessage(const std::string& folder);
 
 }  // namespace qef

@@ -99,6 +99,7 @@ FileResult RepairRun::RepairFile(const std::string& path, const std::string& out
 FileResult RepairRun::Repair(const std::string& path,
                              const std::optional<std::string>& chosen_output) {
   module_names_.Clear();
+  const std::optional<std::string> task = std::exchange(next_task_, std::nullopt);
 
   RepairFiles files;
   if (!files.OpenInput(path)) return Fail("Error reading " + path);
@@ -155,7 +156,7 @@ FileResult RepairRun::Repair(const std::string& path,
   }
 
   oWin_.Description(kDescriptionText);
-  oWin_.Task(FileNamePart(path, separators));
+  oWin_.Task(task.value_or(FileNamePart(path, separators)));
   oWin_.Progress().Range(Range(1, 100));
 
   FSeek(input, 0, 0);

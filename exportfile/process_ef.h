@@ -50,6 +50,9 @@ class RepairRun {
   // The same with the copy written to `output`, under any name, the input's own included: the
   // folders above it are made once the input has passed its file test.
   FileResult RepairFile(const std::string& path, const std::string& output);
+  // What the task line shows for the next file instead of its name (efx: its place in a run of
+  // many files).
+  void NextTask(std::string task) { next_task_ = std::move(task); }
   // The text of the last failure, as the warning box shows it.
   const std::string& failure() const { return failure_; }
   // The system's words for its cause, where the system gave one ("no space left on device"
@@ -77,6 +80,7 @@ class RepairRun {
   std::set<FileIdentity> written_;
   std::string failure_;
   std::string failure_reason_;
+  std::optional<std::string> next_task_;
 };
 
 }  // namespace qef
