@@ -48,6 +48,12 @@ std::string ReadAll(std::FILE* file) {
   return text;
 }
 
+std::string Joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const std::string& arg : args) text += arg + " ";
+  return text;
+}
+
 struct Outcome {
   int status = -1;
   std::string out;
@@ -144,7 +150,7 @@ TEST_F(EfxFoldersTest, RecursiveTakesTheExportFilesOfATreeInNameOrderFolderByFol
       {{"check", "-r", "EMPTY"}, kExitCannotProcess, {}, "No export file under EMPTY"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[0] + " " + c.args[1] + " " + c.args[2]);
+    SCOPED_TRACE(Joined(c.args));
     fs_.opened.clear();
     Outcome outcome = Run(c.args);
     EXPECT_EQ(outcome.status, c.status) << outcome.err;
@@ -199,7 +205,7 @@ TEST_F(EfxFoldersTest, OutDirWritesEachCopyUnderItsInputsNameAndRefusesToReplace
        "could not create the folder TREE/b.aef"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[c.args.size() - 2] + " " + c.args.back());
+    SCOPED_TRACE(Joined(c.args));
     fs_.created.clear();
     fs_.folders_made.clear();
     Outcome outcome = Run(c.args);
@@ -265,7 +271,7 @@ TEST_F(EfxFoldersTest, KeepGoingRepairsTheFilesAfterADamagedOneAndNamesEveryFail
        {"Cancelled.\n"}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.args[1] + " " + c.args[2] + (c.interrupt ? " interrupted" : ""));
+    SCOPED_TRACE(Joined(c.args) + (c.interrupt ? " interrupted" : ""));
     for (const std::string& copy : all_copies) fs_.Erase(copy);
     Outcome outcome = Run(c.args, c.interrupt);
     EXPECT_EQ(outcome.status, c.status);
