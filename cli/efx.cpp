@@ -79,8 +79,8 @@ constexpr char kHelp[] =
     "                 fix, check: a FILE that is a folder stands for the export files under it\n"
     "                 (.AEF, .MEF in any letter case) at any depth: a folder's files in name\n"
     "                 order, then its sub-folders one by one. Links, hidden and system entries\n"
-    "                 (on POSIX: names starting with \".\") are skipped. Without -r a folder is\n"
-    "                 an error.\n"
+    "                 (on POSIX: names starting with \".\") are skipped. Without -r a folder\n"
+    "                 fails as a file that cannot be read, with a hint to add -r.\n"
     "  --out-dir DIR  fix: write each copy into DIR under its input's own name (App.AEF gives\n"
     "                 DIR/App.AEF); the files of a folder argument keep their sub-folders below\n"
     "                 DIR, without the folder's own name (efx fix -r --out-dir OUT TREE puts\n"
@@ -310,6 +310,8 @@ int RunFixBatch(const std::vector<std::string>& files, const BatchOptions& batch
     std::string failure;
     if (!input.matched) {
       failure = NoMatchMessage(input);
+    } else if (!batch.recursive && FIsFolder(input.path)) {
+      failure = FolderWithoutRecursiveMessage(input.path);
     } else {
       // Files of many folders may share a name: the task line shows where the file lies below
       // its folder argument, and its place in the whole run.
@@ -366,18 +368,20 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   SettingsOverlay settings(env.settings);
   ApplyRepairOptions(options, settings);
   ScopedRuntime runtime(env.files, settings, env.ui);
-  if (!batch.recursive) {
-    std::string folder = FirstFolderArgument(files);
-    if (!folder.empty()) return UsageError(env, FolderWithoutRecursiveMessage(folder));
-  }
   if (batch.Any()) return RunFixBatch(files, batch, env);
 
-  // A pattern that matches nothing fails like a file that cannot be read: the run stops there.
+  // A pattern that matches nothing, or a folder, fails like a file that cannot be read: the run
+  // stops there.
   std::vector<std::string> paths;
   std::optional<std::string> unmatched;
+  std::optional<std::string> folder;
   for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
     if (!file.matched) {
       unmatched = file.path;
+      break;
+    }
+    if (FIsFolder(file.path)) {
+      folder = file.path;
       break;
     }
     paths.push_back(file.path);
@@ -386,15 +390,20 @@ int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(paths, oWin, true);
+  // A folder first in line is the run's only failure, not a run without files.
+  uint32_t fixed = paths.empty() && folder ? 0 : ProcessEF(paths, oWin, true);
   if (unmatched && fixed == paths.size() && !oWin.lAbort) {
     std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
+  }
+  if (folder && fixed == paths.size() && !oWin.lAbort) {
+    std::fprintf(env.err, "%s\n",
+                 DisplayText(FolderWithoutRecursiveMessage(*folder), env.encoding).c_str());
   }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
   if (oWin.lAbort) return Cancelled(env);
-  return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
+  return fixed == paths.size() && !unmatched && !folder ? kExitOk : kExitFailed;
 }
 
 namespace {

@@ -22,6 +22,7 @@
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
 #include "runtime/display_text.h"
+#include "runtime/file_functions.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -357,10 +358,6 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   ApplyRepairOptions(options, settings);
   QuietDialogsUi ui(env.ui);
   ScopedRuntime runtime(env.files, settings, ui);
-  if (!recursive) {
-    std::string folder = FirstFolderArgument(files);
-    if (!folder.empty()) return UsageError(env, FolderWithoutRecursiveMessage(folder));
-  }
   WinProgress oWin;
   oWin.Caption(kAppTitle);
 
@@ -372,6 +369,10 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
     report.BeginFile(file.path);
     if (!file.matched) {
       report.EndFile(FileResult::kFailed, NoMatchMessage(file));
+      continue;
+    }
+    if (!recursive && FIsFolder(file.path)) {
+      report.EndFile(FileResult::kFailed, FolderWithoutRecursiveMessage(file.path));
       continue;
     }
     FileResult result = run.RepairFile(file.path);

@@ -44,13 +44,6 @@ std::vector<FileArgument> ExpandFileArguments(const std::vector<std::string>& ar
   return result;
 }
 
-std::string FirstFolderArgument(const std::vector<std::string>& args) {
-  for (const std::string& arg : args) {
-    if (FIsFolder(arg)) return arg;
-  }
-  return "";
-}
-
 std::string NoMatchMessage(const std::string& pattern) { return "No file matches " + pattern; }
 
 std::string NoMatchMessage(const FileArgument& file) {
@@ -58,7 +51,8 @@ std::string NoMatchMessage(const FileArgument& file) {
 }
 
 std::string FolderWithoutRecursiveMessage(const std::string& folder) {
-  return folder + " is a folder: add -r (--recursive) to take the export files under it";
+  return "Error reading " + folder + " (a folder: add -r (--recursive) to take the export files " +
+         "under it)";
 }
 
 }  // namespace qef

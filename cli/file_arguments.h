@@ -21,20 +21,17 @@ struct FileArgument {
 // each with the argument's folder in front, in name order without regard to case. Other
 // arguments, and every argument when `expand` is false, stay as they are.
 // With `recursive`, an argument that is a folder becomes the export files under it
-// (ExportFilesUnder); one that holds none is unmatched. `recursive` and FirstFolderArgument
-// need an installed run-time.
+// (ExportFilesUnder); one that holds none is unmatched. `recursive` needs an installed
+// run-time.
 std::vector<FileArgument> ExpandFileArguments(const std::vector<std::string>& args, bool expand,
                                               bool recursive = false);
-
-// The first argument that names a folder, for the commands that need --recursive to take one;
-// empty when none does.
-std::string FirstFolderArgument(const std::vector<std::string>& args);
 
 // The message for a pattern that matched no file.
 std::string NoMatchMessage(const std::string& pattern);
 // The same for any argument that matched nothing, a folder included.
 std::string NoMatchMessage(const FileArgument& file);
-// The message for a folder given without --recursive.
+// The message for a folder given without --recursive: it fails as a file that cannot be read
+// always has, with what to do as its reason.
 std::string FolderWithoutRecursiveMessage(const std::string& folder);
 
 }  // namespace qef
