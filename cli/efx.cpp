@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <map>
+#include <optional>
 
 #include "app/app_texts.h"
 #include "cli/efx_commands.h"
@@ -12,10 +14,13 @@
 #include "cli/file_arguments.h"
 #include "exportfile/process_ef.h"
 #include "exportfile/repair.h"
+#include "fsutil/export_file_tree.h"
 #include "progress/win_progress.h"
 #include "runtime/display_text.h"
+#include "runtime/file_functions.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
+#include "ui/window.h"
 
 namespace qef {
 
@@ -31,8 +36,9 @@ constexpr char kUsage[] =
 constexpr char kHelp[] =
     "efx - Quillon Export File Fix on the command line\n"
     "\n"
-    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] FILE...\n"
-    "       efx check [--bad STRING] [--good STRING] [--strict-names] [--json] FILE...\n"
+    "Usage: efx fix [--bad STRING] [--good STRING] [--strict-names] [-r] [--out-dir DIR] [-k]\n"
+    "               FILE...\n"
+    "       efx check [--bad STRING] [--good STRING] [--strict-names] [-r] [--json] FILE...\n"
     "       efx dump [--json] [--type NAME|CODE]... FILE\n"
     "       efx --help | --version\n"
     "\n"
@@ -40,9 +46,10 @@ constexpr char kHelp[] =
     "applications, source paths and modules, the n-th character of Bad becomes the n-th\n"
     "character of Good, and module names that would collide get a counter. Each repaired copy\n"
     "is written beside its input, named by the input up to its last \".\" and \"fix\"\n"
-    "(App.AEF gives App.fix); an existing copy is replaced only once the new one is complete.\n"
-    "The inputs are only read. The run stops at the first file that fails; Ctrl-C cancels it\n"
-    "and removes the copy under way.\n"
+    "(App.AEF gives App.fix), or with --out-dir into DIR under the input's own name; an\n"
+    "existing copy is replaced only once the new one is complete.\n"
+    "The inputs are only read. The run stops at the first file that fails (with --keep-going it\n"
+    "goes on); Ctrl-C cancels it and removes the copy under way.\n"
     "On Windows, efx expands the wildcards * and ? in the last part of a FILE argument itself,\n"
     "as the shell does elsewhere; a pattern that matches no file is an error.\n"
     "\n"
@@ -68,6 +75,21 @@ constexpr char kHelp[] =
     "                 when they equal an earlier one as other readers compare names (the\n"
     "                 stored setting StrictNames=1 does the same; --no-strict-names turns it\n"
     "                 off for the run)\n"
+    "  -r, --recursive\n"
+    "                 fix, check: a FILE that is a folder stands for the export files under it\n"
+    "                 (.AEF, .MEF in any letter case) at any depth: a folder's files in name\n"
+    "                 order, then its sub-folders one by one. Links, hidden and system entries\n"
+    "                 (on POSIX: names starting with \".\") are skipped. Without -r a folder\n"
+    "                 fails as a file that cannot be read, with a hint to add -r.\n"
+    "  --out-dir DIR  fix: write each copy into DIR under its input's own name (App.AEF gives\n"
+    "                 DIR/App.AEF); the files of a folder argument keep their sub-folders below\n"
+    "                 DIR, without the folder's own name (efx fix -r --out-dir OUT TREE puts\n"
+    "                 TREE/a/App.AEF in OUT/a/App.AEF). DIR and its sub-folders are made when\n"
+    "                 missing. A run whose copy would replace one of its inputs, or two of\n"
+    "                 whose copies would be one file, is refused before anything is written.\n"
+    "  -k, --keep-going\n"
+    "                 fix: report a file that fails and go on with the next; at the end, name\n"
+    "                 every file that failed (exit status 1). Ctrl-C still ends the run.\n"
     "  --json         check, dump: one JSON document on standard output\n"
     "  --type T       dump: only records of this type, by name (MODNAME, AEF_REC_MODNAME,\n"
     "                 Unknown) or code (32, 0x20); may be given more than once\n"
@@ -190,41 +212,198 @@ void ApplyRepairOptions(const RepairOptions& options, SettingsOverlay& settings)
   }
 }
 
+namespace {
+
+// The options of efx fix beyond the design's run; without them the run is ProcessEF's.
+struct BatchOptions {
+  bool recursive = false;
+  std::optional<std::string> out_dir;
+  bool keep_going = false;
+  bool Any() const { return recursive || out_dir || keep_going; }
+};
+
+std::string FoldedPath(std::string path) {
+  for (char& c : path) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// Why the copies of the run must not be written, checked before anything is: two inputs whose
+// copies would be one file, or a copy that would replace an input of the run. The copies'
+// names are compared as the system compares names (Windows: without regard to case); what is
+// already there, by the file each path leads to, links followed.
+std::optional<std::string> OutputRefusal(const std::vector<FileArgument>& inputs,
+                                         const std::vector<std::string>& outputs,
+                                         std::string_view separators) {
+  const bool fold = separators.find('\\') != std::string_view::npos;
+  std::map<FileIdentity, size_t> input_files;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (!inputs[i].matched) continue;
+    if (std::optional<FileIdentity> file = FIdentifyFile(inputs[i].path)) {
+      input_files.emplace(*file, i);
+    }
+  }
+  std::map<std::string, size_t> copies;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    if (!inputs[i].matched) continue;
+    const std::string& output = outputs[i];
+    auto [earlier, added] = copies.emplace(fold ? FoldedPath(output) : output, i);
+    if (!added) {
+      return inputs[earlier->second].path + " and " + inputs[i].path +
+             " would both be repaired to " + outputs[earlier->second];
+    }
+    std::optional<FileIdentity> file = FIdentifyFile(output);
+    auto replaced = file ? input_files.find(*file) : input_files.end();
+    if (replaced != input_files.end()) {
+      return "the copy of " + inputs[i].path + ", " + output + ", would replace the input " +
+             inputs[replaced->second].path + "; choose an --out-dir outside the inputs' folders";
+    }
+  }
+  return std::nullopt;
+}
+
+std::string CopiesSentence(uint32_t written, const std::string& out_dir) {
+  if (written == 0) return "";
+  return std::to_string(written) +
+         (written == 1 ? " repaired copy was written to " : " repaired copies were written to ") +
+         out_dir + ".";
+}
+
+// efx fix with any of --recursive, --out-dir and --keep-going: the repair run of ProcessEF, file
+// by file through the same RepairRun, with the copies' names chosen here and, with
+// --keep-going, past failed files.
+int RunFixBatch(const std::vector<std::string>& files, const BatchOptions& batch,
+                EfxEnvironment& env) {
+  const std::vector<FileArgument> inputs =
+      ExpandFileArguments(files, env.expand_wildcards, batch.recursive);
+  const std::string separators(PathSeparators());
+  std::vector<std::string> outputs;
+  if (batch.out_dir) {
+    for (const FileArgument& input : inputs) {
+      const std::string relative =
+          input.folder ? input.relative : FileNamePart(input.path, separators);
+      outputs.push_back(JoinPath(*batch.out_dir, relative, separators));
+    }
+    if (std::optional<std::string> refusal = OutputRefusal(inputs, outputs, separators)) {
+      return UsageError(env, *refusal);
+    }
+    if (!FMakeFolders(*batch.out_dir)) {
+      std::fprintf(env.err, "%s\n",
+                   DisplayText("efx: could not create the folder " + *batch.out_dir + " (" +
+                                   FErrorText(FError()) + ")",
+                               env.encoding)
+                       .c_str());
+      return kExitFailed;
+    }
+  }
+
+  WinProgress oWin;
+  oWin.Caption(kAppTitle);
+  oWin.Show();
+  RepairRun run(oWin, ReadRepairSettings());
+  uint32_t fixed = 0;
+  std::vector<std::string> failed;
+  for (size_t i = 0; i < inputs.size() && !oWin.lAbort; ++i) {
+    const FileArgument& input = inputs[i];
+    std::string failure;
+    if (!input.matched) {
+      failure = NoMatchMessage(input);
+    } else if (!batch.recursive && FIsFolder(input.path)) {
+      failure = FolderWithoutRecursiveMessage(input.path);
+    } else {
+      // Files of many folders may share a name: the task line shows where the file lies below
+      // its folder argument, and its place in the whole run.
+      run.NextTask((input.folder ? input.relative : FileNamePart(input.path, separators)) + " (" +
+                   std::to_string(i + 1) + "/" + std::to_string(inputs.size()) + ")");
+      FileResult result =
+          outputs.empty() ? run.RepairFile(input.path) : run.RepairFile(input.path, outputs[i]);
+      if (result == FileResult::kCancelled) break;
+      if (result == FileResult::kCompleted) {
+        ++fixed;
+        continue;
+      }
+      failure = run.FailureWithReason();
+    }
+    WarningBox(&oWin, "Error", failure).Show();
+    failed.push_back(input.path);
+    if (!batch.keep_going) break;
+  }
+
+  std::string sentence =
+      batch.out_dir ? CopiesSentence(fixed, *batch.out_dir) : CountSentence(fixed);
+  if (!sentence.empty()) {
+    std::fprintf(env.out, "%s\n", DisplayText(sentence, env.encoding).c_str());
+  }
+  if (oWin.lAbort) return Cancelled(env);
+  if (batch.keep_going && !failed.empty()) {
+    std::fprintf(env.err, "%zu of %zu %s failed:\n", failed.size(), inputs.size(),
+                 inputs.size() == 1 ? "file" : "files");
+    for (const std::string& path : failed) {
+      std::fprintf(env.err, "  %s\n", DisplayText(path, env.encoding).c_str());
+    }
+  }
+  return failed.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace
+
 int RunFix(const std::vector<std::string>& args, EfxEnvironment& env) {
   CLI::App app;
   RepairOptions options;
+  BatchOptions batch;
   std::vector<std::string> files;
   AddRepairOptions(app, options);
+  app.add_flag("-r,--recursive", batch.recursive);
+  app.add_option_function<std::string>(
+         "--out-dir", [&batch](const std::string& value) { batch.out_dir = value; })
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag("-k,--keep-going", batch.keep_going);
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
-  // A pattern that matches nothing fails like a file that cannot be read: the run stops there.
+  if (batch.out_dir && batch.out_dir->empty()) return UsageError(env, "--out-dir needs a folder");
+
+  SettingsOverlay settings(env.settings);
+  ApplyRepairOptions(options, settings);
+  ScopedRuntime runtime(env.files, settings, env.ui);
+  if (batch.Any()) return RunFixBatch(files, batch, env);
+
+  // A pattern that matches nothing, or a folder, fails like a file that cannot be read: the run
+  // stops there.
   std::vector<std::string> paths;
   std::optional<std::string> unmatched;
+  std::optional<std::string> folder;
   for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
     if (!file.matched) {
       unmatched = file.path;
       break;
     }
+    if (FIsFolder(file.path)) {
+      folder = file.path;
+      break;
+    }
     paths.push_back(file.path);
   }
-
-  SettingsOverlay settings(env.settings);
-  ApplyRepairOptions(options, settings);
-  ScopedRuntime runtime(env.files, settings, env.ui);
 
   WinProgress oWin;
   oWin.Caption(kAppTitle);
   oWin.Show();
-  uint32_t fixed = ProcessEF(paths, oWin, true);
+  // A folder first in line is the run's only failure, not a run without files.
+  uint32_t fixed = paths.empty() && folder ? 0 : ProcessEF(paths, oWin, true);
   if (unmatched && fixed == paths.size() && !oWin.lAbort) {
     std::fprintf(env.err, "%s\n", NoMatchMessage(*unmatched).c_str());
+  }
+  if (folder && fixed == paths.size() && !oWin.lAbort) {
+    std::fprintf(env.err, "%s\n",
+                 DisplayText(FolderWithoutRecursiveMessage(*folder), env.encoding).c_str());
   }
 
   std::string sentence = CountSentence(fixed);
   if (!sentence.empty()) std::fprintf(env.out, "%s\n", sentence.c_str());
   if (oWin.lAbort) return Cancelled(env);
-  return fixed == paths.size() && !unmatched ? kExitOk : kExitFailed;
+  return fixed == paths.size() && !unmatched && !folder ? kExitOk : kExitFailed;
 }
 
 namespace {

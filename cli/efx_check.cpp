@@ -22,6 +22,7 @@
 #include "exportfile/repair.h"
 #include "progress/win_progress.h"
 #include "runtime/display_text.h"
+#include "runtime/file_functions.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 
@@ -345,9 +346,11 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   CLI::App app;
   RepairOptions options;
   bool json = false;
+  bool recursive = false;
   std::vector<std::string> files;
   AddRepairOptions(app, options);
   app.add_flag("--json", json);
+  app.add_flag("-r,--recursive", recursive);
   app.add_option("files", files);
   if (auto status = ParseCommand(app, args, env)) return *status;
   if (files.empty()) return UsageError(env, "no export file given");
@@ -363,10 +366,14 @@ int RunCheck(const std::vector<std::string>& args, EfxEnvironment& env) {
   CheckReport report(env.out, json, repair.strict_names, env.encoding);
   // Unlike the repair, which stops at the first failing file, a check reports on every file.
   RepairRun run(oWin, repair, RunMode::kDryRun, &report);
-  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards)) {
+  for (const FileArgument& file : ExpandFileArguments(files, env.expand_wildcards, recursive)) {
     report.BeginFile(file.path);
     if (!file.matched) {
-      report.EndFile(FileResult::kFailed, NoMatchMessage(file.path));
+      report.EndFile(FileResult::kFailed, NoMatchMessage(file));
+      continue;
+    }
+    if (!recursive && FIsFolder(file.path)) {
+      report.EndFile(FileResult::kFailed, FolderWithoutRecursiveMessage(file.path));
       continue;
     }
     FileResult result = run.RepairFile(file.path);

@@ -90,8 +90,16 @@ class RepairFiles {
   std::string temporary_;  // the copy's name, until it is renamed or erased
 };
 
-FileResult RepairRun::RepairFile(const std::string& path) {
+FileResult RepairRun::RepairFile(const std::string& path) { return Repair(path, std::nullopt); }
+
+FileResult RepairRun::RepairFile(const std::string& path, const std::string& output) {
+  return Repair(path, output);
+}
+
+FileResult RepairRun::Repair(const std::string& path,
+                             const std::optional<std::string>& chosen_output) {
   module_names_.Clear();
+  const std::optional<std::string> task = std::exchange(next_task_, std::nullopt);
 
   RepairFiles files;
   if (!files.OpenInput(path)) return Fail("Error reading " + path);
@@ -110,14 +118,22 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   }
 
   std::string separators(PathSeparators());
-  std::string output = OutputName(path, separators);
+  std::string output = chosen_output.value_or(OutputName(path, separators));
+  if (chosen_output && mode_ == RunMode::kWrite) {
+    // Made before the copy's folder entry is looked up, which needs its folder.
+    size_t folder_end = output.find_last_of(separators);
+    if (folder_end != std::string::npos && folder_end != 0 &&
+        !FMakeFolders(output.substr(0, folder_end))) {
+      return Fail("Could not create " + output, FError());
+    }
+  }
   // Identified only where it plays a part: on Windows each identity opens a file and asks its
   // volume, which under Wine costs a call to another process.
   const FileIdentity entry = mode_ == RunMode::kReadOnly
                                  ? FileIdentity{0, 0, output}
                                  : FIdentifyEntry(output).value_or(FileIdentity{0, 0, output});
   if (mode_ != RunMode::kReadOnly) {
-    if (IsRepairedCopyName(path, separators)) {
+    if (!chosen_output && IsRepairedCopyName(path, separators)) {
       return Fail(path + " already has the extension .fix: its repaired copy would replace it," +
                   " so it is not processed");
     }
@@ -144,7 +160,7 @@ FileResult RepairRun::RepairFile(const std::string& path) {
   }
 
   oWin_.Description(kDescriptionText);
-  oWin_.Task(FileNamePart(path, separators));
+  oWin_.Task(task.value_or(FileNamePart(path, separators)));
   oWin_.Progress().Range(Range(1, 100));
 
   FSeek(input, 0, 0);

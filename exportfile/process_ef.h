@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,12 @@ class RepairRun {
         observer_(observer) {}
 
   FileResult RepairFile(const std::string& path);
+  // The same with the copy written to `output`, under any name, the input's own included: the
+  // folders above it are made once the input has passed its file test.
+  FileResult RepairFile(const std::string& path, const std::string& output);
+  // What the task line shows for the next file instead of its name (efx: its place in a run of
+  // many files).
+  void NextTask(std::string task) { next_task_ = std::move(task); }
   // The text of the last failure, as the warning box shows it.
   const std::string& failure() const { return failure_; }
   // The system's words for its cause, where the system gave one ("no space left on device"
@@ -57,6 +64,7 @@ class RepairRun {
   }
 
  private:
+  FileResult Repair(const std::string& path, const std::optional<std::string>& chosen_output);
   FileResult Fail(const std::string& text, int system_error = 0);
   // Erases the unfinished copy, then fails.
   FileResult Discard(RepairFiles& files, const std::string& text, int system_error = 0);
@@ -72,6 +80,7 @@ class RepairRun {
   std::set<FileIdentity> written_;
   std::string failure_;
   std::string failure_reason_;
+  std::optional<std::string> next_task_;
 };
 
 }  // namespace qef

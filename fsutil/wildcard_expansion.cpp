@@ -21,14 +21,6 @@ unsigned char Fold(char c) {
   return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - 'a' + 'A') : byte;
 }
 
-// Name order without regard to case; names that differ only in case keep a fixed order.
-bool NameBefore(const std::string& a, const std::string& b) {
-  auto folded = [](char x, char y) { return Fold(x) < Fold(y); };
-  if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) return true;
-  if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) return false;
-  return a < b;
-}
-
 void AddMatchingNames(const std::string& pattern, std::vector<std::string>& names) {
   WIN32_FIND_DATAA data;
   HANDLE search = FindFirstFileA(pattern.c_str(), &data);
@@ -43,6 +35,13 @@ void AddMatchingNames(const std::string& pattern, std::vector<std::string>& name
 }
 
 }  // namespace
+
+bool NameBefore(const std::string& a, const std::string& b) {
+  auto folded = [](char x, char y) { return Fold(x) < Fold(y); };
+  if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) return true;
+  if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) return false;
+  return a < b;
+}
 
 bool HasWildcard(const std::string& path) {
   return path.find_first_of("*?", LastPartStart(path)) != std::string::npos;

@@ -19,4 +19,8 @@ bool HasWildcard(const std::string& path);
 // and a file that matches several is named once.
 std::vector<std::string> ExpandWildcards(const std::string& path, bool pattern_list = false);
 
+// The order of names in a listing: without regard to case, as NTFS orders its folders; names
+// that differ only in case keep a fixed order.
+bool NameBefore(const std::string& a, const std::string& b);
+
 }  // namespace qef

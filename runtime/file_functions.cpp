@@ -529,6 +529,28 @@ bool FRename(const std::string& from, const std::string& to) {
   return renamed;
 }
 
+bool FMakeFolders(const std::string& path) {
+  FileSystem& files = CurrentRuntime().files();
+  bool made = files.CreateFolder(path);
+  int error = made ? 0 : files.LastError();
+  if (!made) {
+    // Its parent may be what is missing; a root or a drive has none to make.
+    const std::string_view separators = files.PathSeparators();
+    size_t end = path.find_last_not_of(separators);
+    size_t separator = end == std::string::npos ? end : path.find_last_of(separators, end);
+    std::string parent = separator == std::string::npos ? "" : path.substr(0, separator);
+    if (!parent.empty() && !(parent.size() == 2 && parent[1] == ':')) {
+      if (!FMakeFolders(parent)) return false;
+      made = files.CreateFolder(path);
+      error = made ? 0 : files.LastError();
+    }
+  }
+  Table().last_error = error;
+  return made;
+}
+
+bool FIsFolder(const std::string& path) { return CurrentRuntime().files().IsFolder(path); }
+
 int FError() { return Table().last_error; }
 
 int FSystemError() { return Table().last_close_system_error; }

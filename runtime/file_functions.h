@@ -67,6 +67,11 @@ bool FEof(FHandle handle);
 bool FClose(FHandle handle);
 bool FErase(const std::string& path);
 bool FRename(const std::string& from, const std::string& to);
+// Makes the folder and every missing folder above it; false, with FError() telling why, when
+// one of them cannot be made.
+bool FMakeFolders(const std::string& path);
+// True when the path leads to a folder (FileSystem::IsFolder).
+bool FIsFolder(const std::string& path);
 // The error code of the last file function called, 0 when it succeeded.
 int FError();
 // The system's own code for why the last FClose failed (a write of the file failed with "no

@@ -105,6 +105,11 @@ class FileSystem {
   virtual bool Erase(const std::string& path) = 0;
   // Renames `from` to `to`, replacing a file of that name in one step.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  // Makes the folder; true also when a folder of that name is there already. False when it
+  // cannot be made: its parent is missing, a file has its name, or the folder is not writable.
+  virtual bool CreateFolder(const std::string& path) = 0;
+  // True when the path leads to a folder now, links followed.
+  virtual bool IsFolder(const std::string& path) const = 0;
   virtual int LastError() const = 0;
   // The characters that end a folder name in a path: "/" on POSIX, "\\/" on Windows.
   virtual std::string_view PathSeparators() const = 0;

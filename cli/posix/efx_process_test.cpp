@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -343,6 +344,62 @@ TEST_F(EfxProcessTest, AStaleTemporaryFileIsTakenAgain) {
     EXPECT_EQ(folder_.Get("App.fix"), SmallRepaired("a"));
     EXPECT_TRUE(Temporaries(folder_.path()).empty());
   }
+}
+
+// A tree of three levels on a read-only share, with good, damaged and hidden files and a link to
+// a folder elsewhere: each good file's repair at its mirrored path, each damaged file named,
+// the tree untouched.
+TEST_F(EfxProcessTest, ARecursiveRunIntoAnOutputFolderGoesOnPastDamagedFiles) {
+  const std::string damaged = "damaged beyond repair, and long enough to be tested as a file";
+  for (const char* folder : {"TREE/one/two", "TREE/one/.git", "elsewhere"}) {
+    std::filesystem::create_directories(folder_.Path(folder));
+  }
+  folder_.Put("TREE/App.AEF", Small("a"));
+  folder_.Put("TREE/Bad.AEF", damaged);
+  folder_.Put("TREE/.Hidden.AEF", Small("h"));
+  folder_.Put("TREE/notes.txt", "notes");
+  folder_.Put("TREE/one/Mod.mef", Small("m"));
+  folder_.Put("TREE/one/.git/Old.AEF", Small("g"));
+  folder_.Put("TREE/one/two/Deep.Aef", Small("d"));
+  folder_.Put("TREE/one/two/Cut.MEF", damaged);
+  folder_.Put("elsewhere/Far.AEF", Small("f"));
+  ASSERT_EQ(::symlink("../../elsewhere", folder_.Path("TREE/one/far").c_str()), 0);
+  auto snapshot = [&] {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_.Path("TREE"))) {
+      const std::string path = entry.path().string();
+      files[path] = entry.is_regular_file() ? ReadWhole(path).value_or("") : "(not a file)";
+    }
+    return files;
+  };
+  const auto before = snapshot();
+  for (const char* folder : {"TREE", "TREE/one", "TREE/one/two"}) {
+    ::chmod(folder_.Path(folder).c_str(), 0555);
+  }
+
+  Outcome outcome = RunToEnd(EFX_PATH, {"fix", "-r", "--out-dir", "OUT", "--keep-going", "TREE"},
+                             folder_.path(), scratch_);
+  for (const char* folder : {"TREE", "TREE/one", "TREE/one/two"}) {
+    ::chmod(folder_.Path(folder).c_str(), 0755);
+  }
+  EXPECT_EQ(outcome.status, 1) << outcome.err;
+  EXPECT_EQ(outcome.out, "3 repaired copies were written to OUT.\n");
+  EXPECT_NE(outcome.err.find("TREE/Bad.AEF is not a valid Export File\n"), std::string::npos);
+  EXPECT_TRUE(
+      outcome.err.ends_with("2 of 5 files failed:\n  TREE/Bad.AEF\n"
+                            "  TREE/one/two/Cut.MEF\n"))
+      << outcome.err;
+  std::vector<std::string> copies;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_.Path("OUT"))) {
+    copies.push_back(entry.path().string().substr(folder_.path().size() + 1));
+  }
+  std::sort(copies.begin(), copies.end());
+  EXPECT_EQ(copies, (std::vector<std::string>{"OUT/App.AEF", "OUT/one", "OUT/one/Mod.mef",
+                                              "OUT/one/two", "OUT/one/two/Deep.Aef"}));
+  EXPECT_EQ(folder_.Get("OUT/App.AEF"), SmallRepaired("a"));
+  EXPECT_EQ(folder_.Get("OUT/one/Mod.mef"), SmallRepaired("m"));
+  EXPECT_EQ(folder_.Get("OUT/one/two/Deep.Aef"), SmallRepaired("d"));
+  EXPECT_EQ(snapshot(), before);
 }
 
 }  // namespace

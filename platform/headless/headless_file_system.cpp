@@ -164,6 +164,16 @@ std::unique_ptr<File> HeadlessFileSystem::Create(const std::string& path, Create
   return std::make_unique<HeadlessFile>(*this, data, false);
 }
 
+bool HeadlessFileSystem::CreateFolder(const std::string& path) {
+  if (Exists(path) || Contains(refuse_folders, path)) {
+    last_error_ = Exists(path) ? kExists : kAccessDenied;
+    return false;
+  }
+  if (folders_.insert(path).second) folders_made.push_back(path);
+  last_error_ = 0;
+  return true;
+}
+
 bool HeadlessFileSystem::Erase(const std::string& path) {
   erased.push_back(path);
   last_error_ = files_.erase(path) == 1 ? 0 : kNotFound;

@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ class HeadlessFileSystem : public FileSystem {
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
   bool Erase(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
+  // A folder is a name only: made unless a file has it or `refuse_folders` names it.
+  bool CreateFolder(const std::string& path) override;
+  bool IsFolder(const std::string& path) const override { return folders_.count(path) != 0; }
   int LastError() const override { return last_error_; }
   std::string_view PathSeparators() const override { return separators_; }
   // A file's identity is its name (folded when names are case-insensitive): no links here.
@@ -40,6 +44,7 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> created;
   std::vector<std::string> erased;
   std::vector<std::pair<std::string, std::string>> renamed;
+  std::vector<std::string> folders_made;
 
   // Faults to inject: the n-th backend write (counted from 1 over all files) fails, every read
   // of the named file fails, creating or opening the named file fails.
@@ -50,6 +55,7 @@ class HeadlessFileSystem : public FileSystem {
   int refuse_create_error = 5;  // the code a refused create reports (5: access denied)
   std::vector<std::string> refuse_open;
   bool refuse_rename = false;
+  std::vector<std::string> refuse_folders;
   bool case_insensitive_names = false;
   // Temporary files another program claims; any other existing one is stale (CreateMode).
   std::vector<std::string> claimed;
@@ -74,6 +80,7 @@ class HeadlessFileSystem : public FileSystem {
  private:
   friend class HeadlessFile;
   std::map<std::string, std::shared_ptr<std::string>> files_;
+  std::set<std::string> folders_;
   std::string separators_;
   int last_error_ = 0;
 };

@@ -387,6 +387,18 @@ bool PosixFileSystem::Rename(const std::string& from, const std::string& to) {
   return last_error_ == 0;
 }
 
+bool PosixFileSystem::CreateFolder(const std::string& path) {
+  // The user's file-creation mask decides who else may read it, as for any new folder.
+  last_error_ = ::mkdir(path.c_str(), 0777) == 0 ? 0 : errno;
+  if (last_error_ == EEXIST && IsFolder(path)) last_error_ = 0;
+  return last_error_ == 0;
+}
+
+bool PosixFileSystem::IsFolder(const std::string& path) const {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::optional<FileIdentity> PosixFileSystem::IdentifyFile(const std::string& path) const {
   struct stat info;
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;

@@ -154,6 +154,18 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   return moved;
 }
 
+bool Win32FileSystem::CreateFolder(const std::string& path) {
+  last_error_ = CreateDirectoryA(path.c_str(), nullptr) ? 0 : static_cast<int>(GetLastError());
+  // A drive's root cannot be made, and is there: as for any folder that exists, that is success.
+  if (last_error_ != 0 && IsFolder(path)) last_error_ = 0;
+  return last_error_ == 0;
+}
+
+bool Win32FileSystem::IsFolder(const std::string& path) const {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::optional<FileIdentity> Win32FileSystem::IdentifyFile(const std::string& path) const {
   // No rights asked: only the file's information is read. Folders open with backup semantics.
   HANDLE handle =

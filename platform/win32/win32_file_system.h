@@ -11,6 +11,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
   bool Erase(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
+  bool CreateFolder(const std::string& path) override;
+  bool IsFolder(const std::string& path) const override;
   int LastError() const override { return last_error_; }
   std::string_view PathSeparators() const override { return "\\/"; }
   // The volume's serial number and the file index; the full path with its letter case folded
