@@ -18,6 +18,7 @@
 #include "progress/win_progress.h"
 #include "runtime/display_text.h"
 #include "runtime/file_functions.h"
+#include "runtime/international.h"
 #include "runtime/runtime.h"
 #include "runtime/settings_overlay.h"
 #include "ui/window.h"
@@ -222,12 +223,10 @@ struct BatchOptions {
   bool Any() const { return recursive || out_dir || keep_going; }
 };
 
+// A Windows path as Windows compares it: either separator, any letter case.
 std::string FoldedPath(std::string path) {
-  for (char& c : path) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c == '/') c = '\\';
-  }
-  return path;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return Upper(std::move(path));
 }
 
 // Why the copies of the run must not be written, checked before anything is: two inputs whose

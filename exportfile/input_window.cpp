@@ -12,8 +12,9 @@ InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, C
       buffer_size_(block_size),
       failure_(failure) {
   next_ = window_offset_ = std::max<int64_t>(FSeek(input_, 0, 1), 0);
-  // A small input is read whole into a buffer of its size: mapping and unmapping it costs more
-  // than the read, and the run-time may hold its start already. One byte more shows its end.
+  // A small input is read whole into a buffer of its size, never viewed: mapping and unmapping
+  // it costs more than the read, and the run-time may hold its start already. One byte more
+  // shows its end.
   int64_t rest = input_size_ - next_;
   if (rest >= 0 && rest < static_cast<int64_t>(std::min(block_size_, kReadWholeBelow))) {
     viewing_ = false;

@@ -90,14 +90,8 @@ class RepairFiles {
   std::string temporary_;  // the copy's name, until it is renamed or erased
 };
 
-FileResult RepairRun::RepairFile(const std::string& path) { return Repair(path, std::nullopt); }
-
-FileResult RepairRun::RepairFile(const std::string& path, const std::string& output) {
-  return Repair(path, output);
-}
-
-FileResult RepairRun::Repair(const std::string& path,
-                             const std::optional<std::string>& chosen_output) {
+FileResult RepairRun::RepairFile(const std::string& path,
+                                 const std::optional<std::string>& chosen_output) {
   module_names_.Clear();
   const std::optional<std::string> task = std::exchange(next_task_, std::nullopt);
 
@@ -123,8 +117,11 @@ FileResult RepairRun::Repair(const std::string& path,
     // Made before the copy's folder entry is looked up, which needs its folder.
     size_t folder_end = output.find_last_of(separators);
     if (folder_end != std::string::npos && folder_end != 0 &&
-        !FMakeFolders(output.substr(0, folder_end))) {
-      return Fail("Could not create " + output, FError());
+        output.compare(0, folder_end, made_folder_) != 0) {
+      if (!FMakeFolders(output.substr(0, folder_end))) {
+        return Fail("Could not create " + output, FError());
+      }
+      made_folder_ = output.substr(0, folder_end);
     }
   }
   // Identified only where it plays a part: on Windows each identity opens a file and asks its

@@ -46,10 +46,10 @@ class RepairRun {
         mode_(mode),
         observer_(observer) {}
 
-  FileResult RepairFile(const std::string& path);
-  // The same with the copy written to `output`, under any name, the input's own included: the
+  // With `output`, the copy is written there, under any name, the input's own included: the
   // folders above it are made once the input has passed its file test.
-  FileResult RepairFile(const std::string& path, const std::string& output);
+  FileResult RepairFile(const std::string& path,
+                        const std::optional<std::string>& output = std::nullopt);
   // What the task line shows for the next file instead of its name (efx: its place in a run of
   // many files).
   void NextTask(std::string task) { next_task_ = std::move(task); }
@@ -64,7 +64,6 @@ class RepairRun {
   }
 
  private:
-  FileResult Repair(const std::string& path, const std::optional<std::string>& chosen_output);
   FileResult Fail(const std::string& text, int system_error = 0);
   // Erases the unfinished copy, then fails.
   FileResult Discard(RepairFiles& files, const std::string& text, int system_error = 0);
@@ -81,6 +80,7 @@ class RepairRun {
   std::string failure_;
   std::string failure_reason_;
   std::optional<std::string> next_task_;
+  std::string made_folder_;  // the folder last made for a chosen output: its files follow it
 };
 
 }  // namespace qef

@@ -73,29 +73,26 @@ bool SpanWriter::FlushSpan(int64_t end, bool exact) {
     span_start_ = std::max(span_start_, end);
     return true;
   }
-  if (end > span_start_) {
-    // Read bytes go out from the window, where repaired names were written over them; only what
-    // the loop passed over beyond it goes from file to file.
-    int64_t held = window_.end();
-    if (!window_.viewing() && end > held && held > span_start_ &&
-        window_.Holds(span_start_, held) && !WriteSpan(held)) {
-      return false;
-    }
+  if (end <= span_start_) return WritePatches(span_start_);
+  auto size = static_cast<uint64_t>(end - span_start_);
+  if (window_.Holds(span_start_, end) &&
+      (!window_.viewing() || size < kKernelCopyMin || PatchesDense(size))) {
+    return WriteSpan(end);
   }
-  if (end > span_start_) {
-    auto size = static_cast<uint64_t>(end - span_start_);
-    if (window_.Holds(span_start_, end) &&
-        (!window_.viewing() || size < kKernelCopyMin || PatchesDense(size))) {
-      return WriteSpan(end);
-    }
-    int64_t alignment = CopyAlignment(block_size_);
-    int64_t stop = exact ? end : end - end % alignment;
-    if (stop > span_start_) {
-      // Off the alignment, the span goes in two copies, so the longer one starts on it.
-      int64_t aligned = span_start_ + (alignment - span_start_ % alignment) % alignment;
-      if (aligned > span_start_ && aligned < stop && !CopySpan(aligned)) return false;
-      if (!CopySpan(stop)) return false;
-    }
+  // Read bytes go out from the window, where repaired names were written over them; only what
+  // the loop passed over beyond it goes from file to file.
+  const int64_t held = window_.end();
+  if (!window_.viewing() && held > span_start_ && window_.Holds(span_start_, held) &&
+      !WriteSpan(held)) {
+    return false;
+  }
+  int64_t alignment = CopyAlignment(block_size_);
+  int64_t stop = exact ? end : end - end % alignment;
+  if (stop > span_start_) {
+    // Off the alignment, the span goes in two copies, so the longer one starts on it.
+    int64_t aligned = span_start_ + (alignment - span_start_ % alignment) % alignment;
+    if (aligned > span_start_ && aligned < stop && !CopySpan(aligned)) return false;
+    if (!CopySpan(stop)) return false;
   }
   return WritePatches(span_start_);
 }

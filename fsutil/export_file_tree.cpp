@@ -5,6 +5,7 @@
 #include "fsutil/extended_directory.h"
 #include "fsutil/wildcard_expansion.h"
 #include "runtime/directory_functions.h"
+#include "runtime/international.h"
 
 namespace qef {
 
@@ -12,8 +13,7 @@ namespace {
 
 bool HasExportExtension(const std::string& name) {
   if (name.size() < 4) return false;
-  std::string extension = name.substr(name.size() - 4);
-  for (char& c : extension) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  std::string extension = Upper(name.substr(name.size() - 4));
   return extension == ".AEF" || extension == ".MEF";
 }
 

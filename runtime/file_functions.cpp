@@ -532,7 +532,6 @@ bool FRename(const std::string& from, const std::string& to) {
 bool FMakeFolders(const std::string& path) {
   FileSystem& files = CurrentRuntime().files();
   bool made = files.CreateFolder(path);
-  int error = made ? 0 : files.LastError();
   if (!made) {
     // Its parent may be what is missing; a root or a drive has none to make.
     const std::string_view separators = files.PathSeparators();
@@ -540,12 +539,10 @@ bool FMakeFolders(const std::string& path) {
     size_t separator = end == std::string::npos ? end : path.find_last_of(separators, end);
     std::string parent = separator == std::string::npos ? "" : path.substr(0, separator);
     if (!parent.empty() && !(parent.size() == 2 && parent[1] == ':')) {
-      if (!FMakeFolders(parent)) return false;
-      made = files.CreateFolder(path);
-      error = made ? 0 : files.LastError();
+      made = FMakeFolders(parent) && files.CreateFolder(path);
     }
   }
-  Table().last_error = error;
+  Table().last_error = made ? 0 : files.LastError();
   return made;
 }
 

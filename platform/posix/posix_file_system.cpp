@@ -285,12 +285,13 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
   }
   // Reads and writes of a regular file never wait, whatever the flag says: only another kind of
   // file must lose it, to be written to as usual.
-  int status = S_ISREG(info.st_mode) ? 0 : ::fcntl(fd, F_GETFL);
-  if (status == -1 ||
-      (!S_ISREG(info.st_mode) && ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1)) {
-    last_error_ = errno;
-    ::close(fd);
-    return nullptr;
+  if (!S_ISREG(info.st_mode)) {
+    int status = ::fcntl(fd, F_GETFL);
+    if (status == -1 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+      last_error_ = errno;
+      ::close(fd);
+      return nullptr;
+    }
   }
   last_error_ = 0;
   return std::make_unique<PosixFile>(*this, fd);
