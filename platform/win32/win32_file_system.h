@@ -1,5 +1,7 @@
 #pragma once
 
+#include <map>
+
 #include "runtime/file_system.h"
 
 namespace qef {
@@ -25,6 +27,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> OpenHandle(const std::string& path, unsigned long access,
                                    unsigned long disposition);
   int last_error_ = 0;
+  // The identities of the folders IdentifyEntry has met, by their full paths, case folded.
+  mutable std::map<std::string, FileIdentity> folder_identities_;
 };
 
 }  // namespace qef

@@ -57,6 +57,9 @@ TEST(Win32FileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
   EXPECT_EQ(entry("sub\\..\\App.fix"), entry("App.fix"));
   EXPECT_EQ(entry("sub/../app.fix"), entry("App.fix"));
   EXPECT_NE(entry("App.fix2"), entry("App.fix"));
+  // Folders are identified once and then looked up: another folder never takes their place.
+  EXPECT_NE(entry("sub\\App.fix"), entry("App.fix"));
+  EXPECT_EQ(entry("SUB\\app.fix"), entry("sub/App.fix"));
   EXPECT_TRUE(entry("not yet.fix"));
   ASSERT_TRUE(file("App.fix"));
   EXPECT_EQ(file("app.FIX"), file("App.fix"));
