@@ -107,7 +107,8 @@ class PosixView : public FileView {
 
 class PosixFile : public File {
  public:
-  PosixFile(PosixFileSystem& fs, int fd) : fs_(fs), fd_(fd) {}
+  // `mode`: the file's type and permission bits when it was opened.
+  PosixFile(PosixFileSystem& fs, int fd, mode_t mode) : fs_(fs), fd_(fd), mode_(mode) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -229,11 +230,11 @@ class PosixFile : public File {
 
   int SystemError() const override { return error_.load(); }
 
+  // The source's bits as it was opened: a moment ago, and asking again costs a call per file.
   bool TakePermissions(File& source) override {
     auto* posix_source = dynamic_cast<PosixFile*>(&source);
-    struct stat info;
-    if (posix_source == nullptr || ::fstat(posix_source->fd_, &info) != 0) return false;
-    mode_t mode = info.st_mode & 0777 & ~fs_.removed_write_bits();
+    if (posix_source == nullptr) return false;
+    mode_t mode = posix_source->mode_ & 0777 & ~fs_.removed_write_bits();
     return ::fchmod(fd_, mode) == 0;
   }
 
@@ -245,6 +246,7 @@ class PosixFile : public File {
 
   PosixFileSystem& fs_;
   int fd_;
+  mode_t mode_;
   std::atomic<int> error_{0};  // written by the worker that writes behind, if any
 };
 
@@ -254,6 +256,7 @@ PosixFileSystem::PosixFileSystem() {
   // umask can only be read by setting it; at the start nothing else creates files meanwhile.
   mode_t mask = ::umask(0077);
   ::umask(mask);
+  umask_ = mask;
   removed_write_bits_ = mask & 0222;
 }
 
@@ -268,6 +271,12 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
   if (fd < 0) {
     last_error_ = errno;
     return nullptr;
+  }
+  // A file this call created (O_EXCL also refuses a link) is a new regular file, for the owner
+  // alone; anything else is looked at.
+  if ((flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL)) {
+    last_error_ = 0;
+    return std::make_unique<PosixFile>(*this, fd, S_IFREG | (mode & 0777 & ~umask_));
   }
   struct stat info;
   if (::fstat(fd, &info) != 0) {
@@ -294,7 +303,7 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
     }
   }
   last_error_ = 0;
-  return std::make_unique<PosixFile>(*this, fd);
+  return std::make_unique<PosixFile>(*this, fd, info.st_mode);
 }
 
 std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess access) {
@@ -409,7 +418,15 @@ std::optional<FileIdentity> PosixFileSystem::IdentifyFile(const std::string& pat
 std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& path) const {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  std::optional<FileIdentity> identity = IdentifyFile(folder);
+  // A folder is identified once a run, by the path it was named by: the copies of a run mostly
+  // share a folder or a few, and a call per file is a tenth of a small file's copy.
+  auto known = folder_identities_.find(folder);
+  std::optional<FileIdentity> identity;
+  if (known != folder_identities_.end()) {
+    identity = known->second;
+  } else if ((identity = IdentifyFile(folder))) {
+    folder_identities_.emplace(std::move(folder), *identity);
+  }
   if (identity) identity->name = path.substr(slash == std::string::npos ? 0 : slash + 1);
   return identity;
 }

@@ -46,7 +46,10 @@ class PosixFileSystem : public FileSystem {
   void ReleaseClaim(const std::string& path);
 
   int last_error_ = 0;
+  mode_t umask_ = 0;
   mode_t removed_write_bits_ = 0;
+  // The identities of the folders IdentifyEntry has met, by the paths that named them.
+  mutable std::map<std::string, FileIdentity> folder_identities_;
   // The temporary files this program claims: a lock (flock) held on a descriptor of each.
   std::map<std::string, int> claims_;
 };

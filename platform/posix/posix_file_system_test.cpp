@@ -140,6 +140,9 @@ TEST_F(PosixFileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
   EXPECT_NE(entry("app.fix"), entry("App.fix"));
   EXPECT_TRUE(entry("not yet.fix")) << "an entry need not exist";
   EXPECT_FALSE(entry("missing/App.fix"));
+  EXPECT_FALSE(entry("made later/App.fix"));
+  ASSERT_EQ(::mkdir(folder_.Path("made later").c_str(), 0700), 0);
+  EXPECT_TRUE(entry("made later/App.fix")) << "a folder made since is found";
 
   EXPECT_EQ(file("Link.AEF"), file("App.fix"));
   EXPECT_NE(file("other/x"), file("App.fix"));
