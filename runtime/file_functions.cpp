@@ -46,16 +46,21 @@ class BufferedFile {
       }
       buffer_start_ += static_cast<int64_t>(read_len_);
       read_pos_ = read_len_ = 0;
+      if (!Settle()) {
+        error = kErrorReadFault;
+        return done;
+      }
       if (count >= kFirstBufferSize) {
         // Large reads go straight to the caller's memory, their rest too: copying them through
         // the buffer would cost a second pass and a read past their end.
         size_t wanted = count - done;
         int64_t got = file_->Read(out + done, wanted);
         if (got < 0) {
+          backend_at_ = -1;
           error = kErrorReadFault;
           return done;
         }
-        buffer_start_ += got;
+        backend_at_ = buffer_start_ += got;
         done += static_cast<size_t>(got);
         if (static_cast<size_t>(got) < wanted) break;  // the end of the file
         continue;
@@ -63,9 +68,11 @@ class BufferedFile {
       GrowBuffer(std::max(count - done + 1, buffer_.size() * 2));
       int64_t got = file_->Read(buffer_.data(), buffer_.size());
       if (got < 0) {
+        backend_at_ = -1;
         error = kErrorReadFault;
         return done;
       }
+      backend_at_ = buffer_start_ + got;
       if (got == 0) break;
       read_len_ = static_cast<size_t>(got);
     }
@@ -83,12 +90,14 @@ class BufferedFile {
       if (!HandOver(error)) return 0;
       if (behind_ != nullptr) return WriteThroughBuffer(data, count, error);
       if (count >= buffer_.size()) {
-        if (!file_->Write(data, count)) {
+        bool settled = Settle();
+        backend_at_ = -1;
+        if (!settled || !file_->Write(data, count)) {
           failed_ = true;
           error = kErrorWriteFault;
           return 0;
         }
-        buffer_start_ += static_cast<int64_t>(count);
+        backend_at_ = buffer_start_ += static_cast<int64_t>(count);
         return count;
       }
     }
@@ -128,17 +137,24 @@ class BufferedFile {
       error = kErrorReadFault;
       return 0;
     }
+    if (!Settle()) {
+      failed_ = true;
+      error = kErrorWriteFault;
+      return 0;
+    }
     if (behind_ != nullptr) {
       if (!NoFault(behind_->Copy(*input.file_, offset, count), error)) return 0;
       buffer_start_ += static_cast<int64_t>(count);
       return count;
     }
     SpanCopy result = file_->CopyFrom(*input.file_, offset, count);
+    backend_at_ = -1;
     buffer_start_ += static_cast<int64_t>(result.copied);
     if (result.write_failed) {
       failed_ = true;
       error = kErrorWriteFault;
     } else if (result.read_failed) {
+      input.backend_at_ = -1;  // a block copy may not have put it back
       error = kErrorReadFault;
     }
     return result.copied;
@@ -181,12 +197,11 @@ class BufferedFile {
       read_pos_ = static_cast<size_t>(target - buffer_start_);
       return target;
     }
-    if (file_->Seek(target, SeekOrigin::kStart) < 0) {
-      error = kErrorReadFault;
-      return -1;
-    }
+    // The backend moves only when it is next read or written, and only when it is not there
+    // already: the header test's look at the size and back costs no call.
     buffer_start_ = target;
     read_pos_ = read_len_ = 0;
+    seek_pending_ = true;
     return target;
   }
 
@@ -207,6 +222,11 @@ class BufferedFile {
   bool StartWriteBehind(int& error) {
     if (behind_ != nullptr) return true;
     if (failed_ || !DropReadBuffer(error) || !FlushWrites(error)) return false;
+    if (!Settle()) {
+      error = kErrorWriteFault;
+      return false;
+    }
+    backend_at_ = -1;  // the worker moves it from now on
     behind_ = qef::StartWriteBehind(*file_);
     return behind_ != nullptr;
   }
@@ -243,12 +263,26 @@ class BufferedFile {
     return buffer_start_ + static_cast<int64_t>(write_len_ > 0 ? write_len_ : read_pos_);
   }
 
+  // Puts the backend where the last Seek asked, before it is read or written; false when it
+  // cannot be moved. The worker, if any, is idle here: every Seek waited for it.
+  bool Settle() {
+    if (!seek_pending_) return true;
+    seek_pending_ = false;
+    if (backend_at_ == buffer_start_) return true;
+    bool moved = file_->Seek(buffer_start_, SeekOrigin::kStart) == buffer_start_;
+    // A worker moves it on behind the program's back: known no longer.
+    backend_at_ = moved && behind_ == nullptr ? buffer_start_ : -1;
+    return moved;
+  }
+
   // Everything written is out, or has failed: the worker, if any, is idle after it.
   bool FlushWrites(int& error) {
     if (behind_ != nullptr) return HandOver(error) && WaitBehind(error);
     if (write_len_ == 0) return true;
     size_t pending = write_len_;
     write_len_ = 0;
+    if (!Settle()) failed_ = true;
+    backend_at_ = -1;
     if (failed_ || !file_->Write(buffer_.data(), pending)) {
       failed_ = true;
       error = kErrorWriteFault;
@@ -267,6 +301,11 @@ class BufferedFile {
     }
     size_t pending = write_len_;
     if (pending == 0) return true;
+    if (!Settle()) {
+      failed_ = true;
+      error = kErrorWriteFault;
+      return false;
+    }
     write_len_ = 0;
     if (!NoFault(behind_->Write(buffer_, pending), error)) return false;
     buffer_.resize(kBufferSize);
@@ -311,10 +350,11 @@ class BufferedFile {
     if (read_len_ == 0) return true;
     int64_t position = Position();
     if (file_->Seek(position, SeekOrigin::kStart) < 0) {
+      backend_at_ = -1;
       error = kErrorWriteFault;
       return false;
     }
-    buffer_start_ = position;
+    backend_at_ = buffer_start_ = position;
     read_pos_ = read_len_ = 0;
     return true;
   }
@@ -326,6 +366,10 @@ class BufferedFile {
   size_t read_len_ = 0;
   size_t write_len_ = 0;
   int64_t known_size_ = -1;
+  // Where the backend's own position is, -1 when not known (a file is opened at its start); and
+  // whether it must be moved to buffer_start_ before its next read or write.
+  int64_t backend_at_ = 0;
+  bool seek_pending_ = false;
   bool failed_ = false;
   std::unique_ptr<WriteBehind> behind_;  // declared last: it stops before the file goes
 };
