@@ -143,9 +143,8 @@ FileResult RepairRun::RepairFile(const std::string& path,
                : ", the copy of an earlier file of this run, so it would not be processed"));
     }
     // Through a link the input may be its own copy, which the copy would then replace. The
-    // input is identified only when there is a copy already: usually there is none.
-    std::optional<FileIdentity> output_file = FIdentifyFile(output);
-    if (output_file && output_file == FIdentifyFile(path)) {
+    // input is looked at only when there is a copy already: usually there is none.
+    if (FSameFile(output, path)) {
       return Fail(path + " is the same file as its repaired copy " + output +
                   ", which would replace it, so it is not processed");
     }

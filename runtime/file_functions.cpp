@@ -602,6 +602,10 @@ std::optional<FileIdentity> FIdentifyFile(const std::string& path) {
   return CurrentRuntime().files().IdentifyFile(path);
 }
 
+bool FSameFile(const std::string& first, const std::string& second) {
+  return CurrentRuntime().files().SameFile(first, second);
+}
+
 std::optional<FileIdentity> FIdentifyEntry(const std::string& path) {
   return CurrentRuntime().files().IdentifyEntry(path);
 }

@@ -84,6 +84,8 @@ std::string_view PathSeparators();
 // IdentifyEntry).
 std::optional<FileIdentity> FIdentifyFile(const std::string& path);
 std::optional<FileIdentity> FIdentifyEntry(const std::string& path);
+// FileSystem::SameFile.
+bool FSameFile(const std::string& first, const std::string& second);
 // The system's words for an error code of FError(), when the file system gave that code.
 std::string FErrorText(int code);
 

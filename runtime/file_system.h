@@ -115,6 +115,12 @@ class FileSystem {
   virtual std::string_view PathSeparators() const = 0;
   // The file the path leads to now, links followed; nothing when there is none.
   virtual std::optional<FileIdentity> IdentifyFile(const std::string& path) const = 0;
+  // Whether both paths lead to one file now, links followed; false when the first leads to none
+  // (the second is then not looked at).
+  virtual bool SameFile(const std::string& first, const std::string& second) const {
+    std::optional<FileIdentity> file = IdentifyFile(first);
+    return file && file == IdentifyFile(second);
+  }
   // The folder entry the path names, the one that creating or renaming a file of that path
   // replaces: its folder's identity and its name. Nothing when the folder cannot be found.
   virtual std::optional<FileIdentity> IdentifyEntry(const std::string& path) const = 0;

@@ -66,6 +66,18 @@ TEST(Win32FileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
   EXPECT_NE(file("Other.fix"), file("App.fix"));
   EXPECT_FALSE(file("missing"));
   EXPECT_EQ(files.PathSeparators(), "\\/");
+
+  // The quick comparison by index agrees with the identities.
+  ASSERT_TRUE(CreateHardLinkA(backend.Path("Link.AEF").c_str(), backend.Path("App.fix").c_str(),
+                              nullptr));
+  auto same = [&](const std::string& a, const std::string& b) {
+    return files.SameFile(backend.Path(a), backend.Path(b));
+  };
+  EXPECT_TRUE(same("Link.AEF", "App.fix"));
+  EXPECT_TRUE(same("sub\\..\\APP.FIX", "App.fix"));
+  EXPECT_FALSE(same("Other.fix", "App.fix"));
+  EXPECT_FALSE(same("missing", "App.fix"));
+  EXPECT_FALSE(same("App.fix", "missing"));
 }
 
 TEST(Win32FileSystemTest, RenameReplacesAndFoldersDoNotOpen) {
