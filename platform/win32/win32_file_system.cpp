@@ -184,11 +184,17 @@ FileIdentity IdentityOf(HANDLE handle, const std::string& path) {
 
 // The file's index on its volume, asked without the volume: under Wine, asking the volume (as
 // GetFileInformationByHandle does) is a call to the mount manager in another process, five
-// times what opening the file costs. Nothing where the file system gives no index.
+// times what opening the file costs. Nothing where the file system gives no index. The call
+// is looked up in ntdll.dll, which every Windows has loaded, so the program imports no more.
 std::optional<uint64_t> FileIndex(HANDLE handle) {
+  using QueryInformationFile =
+      NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS);
+  static const auto query = reinterpret_cast<QueryInformationFile>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQueryInformationFile")));
   IO_STATUS_BLOCK status;
   FILE_INTERNAL_INFORMATION info;
-  if (NtQueryInformationFile(handle, &status, &info, sizeof info, FileInternalInformation) != 0) {
+  if (query == nullptr ||
+      query(handle, &status, &info, sizeof info, FileInternalInformation) != 0) {
     return std::nullopt;
   }
   return static_cast<uint64_t>(info.IndexNumber.QuadPart);
