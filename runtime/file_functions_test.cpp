@@ -189,6 +189,56 @@ TEST_P(FileFunctionsTest, ReadAfterSeekReturnsTheBytesAtTheTarget) {
   EXPECT_TRUE(FClose(handle));
 }
 
+// The backend is moved only before its next write, and only when it is elsewhere: whatever the
+// seeks in between, small, large and copied bytes land where the last one put the position.
+TEST_P(FileFunctionsTest, WritesLandWhereTheLastSeekPutThePosition) {
+  struct Step {
+    int64_t seek;  // -1: none
+    size_t size;   // bytes written there (0: none)
+    bool copied;   // from the input by a span copy instead
+  };
+  const Step steps[] = {
+      {-1, 100, false},
+      {50, 0, false},
+      {100, kBuffer + 10, false},
+      {20, 5, false},
+      {7, kBuffer + 1, false},
+      {static_cast<int64_t>(kBuffer), 2 * kBuffer, true},
+      {7, 3, false},
+      {0, 0, false},
+      {3 * kBuffer + 10, 0, false},
+      {-1, 4, false},
+  };
+  std::string input = Pattern(2 * kBuffer, 99);
+  backend_->Put("in", input);
+  FHandle in = FOpen(Path("in"), FO_READ);
+  FHandle out = FCreate(Path("out"));
+  ASSERT_NE(in, F_ERROR);
+  ASSERT_NE(out, F_ERROR);
+  std::string expected;
+  size_t position = 0;
+  unsigned seed = 0;
+  for (const Step& step : steps) {
+    if (step.seek >= 0) {
+      ASSERT_EQ(FSeek(out, step.seek, 0), step.seek);
+      position = static_cast<size_t>(step.seek);
+    }
+    if (step.size == 0) continue;
+    std::string bytes = step.copied ? input.substr(0, step.size) : Pattern(step.size, ++seed);
+    if (step.copied) {
+      ASSERT_EQ(FCopySpan(out, in, 0, step.size), step.size);
+    } else {
+      ASSERT_EQ(FWrite(out, bytes.data(), bytes.size()), bytes.size());
+    }
+    if (expected.size() < position + bytes.size()) expected.resize(position + bytes.size());
+    expected.replace(position, bytes.size(), bytes);
+    position += bytes.size();
+  }
+  EXPECT_TRUE(FClose(out));
+  EXPECT_TRUE(FClose(in));
+  EXPECT_EQ(backend_->Get("out"), expected);
+}
+
 TEST_P(FileFunctionsTest, WriteAfterReadWritesAtTheLogicalPosition) {
   std::string content = Pattern(kBuffer + 100);
   backend_->Put("data", content);
