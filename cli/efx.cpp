@@ -263,6 +263,11 @@ std::optional<std::string> OutputRefusal(const std::vector<FileArgument>& inputs
   return std::nullopt;
 }
 
+// Where the file lies below its folder argument; a file named by itself, its own name.
+std::string PathBelowArgument(const FileArgument& input, std::string_view separators) {
+  return input.folder ? input.relative : FileNamePart(input.path, separators);
+}
+
 std::string CopiesSentence(uint32_t written, const std::string& out_dir) {
   if (written == 0) return "";
   return std::to_string(written) +
@@ -281,9 +286,7 @@ int RunFixBatch(const std::vector<std::string>& files, const BatchOptions& batch
   std::vector<std::string> outputs;
   if (batch.out_dir) {
     for (const FileArgument& input : inputs) {
-      const std::string relative =
-          input.folder ? input.relative : FileNamePart(input.path, separators);
-      outputs.push_back(JoinPath(*batch.out_dir, relative, separators));
+      outputs.push_back(JoinPath(*batch.out_dir, PathBelowArgument(input, separators), separators));
     }
     if (std::optional<std::string> refusal = OutputRefusal(inputs, outputs, separators)) {
       return UsageError(env, *refusal);
@@ -314,8 +317,8 @@ int RunFixBatch(const std::vector<std::string>& files, const BatchOptions& batch
     } else {
       // Files of many folders may share a name: the task line shows where the file lies below
       // its folder argument, and its place in the whole run.
-      run.NextTask((input.folder ? input.relative : FileNamePart(input.path, separators)) + " (" +
-                   std::to_string(i + 1) + "/" + std::to_string(inputs.size()) + ")");
+      run.NextTask(PathBelowArgument(input, separators) + " (" + std::to_string(i + 1) + "/" +
+                   std::to_string(inputs.size()) + ")");
       FileResult result =
           outputs.empty() ? run.RepairFile(input.path) : run.RepairFile(input.path, outputs[i]);
       if (result == FileResult::kCancelled) break;

@@ -483,8 +483,8 @@ TEST_F(ProcessEFTest, ReadingPassesOverALongBodyAndKeepsTheNamesRepairedBeforeIt
     size_t body;
     bool passed_over;
   };
-  for (const Case& c : {Case{1000, false}, Case{64 * 1024, false}, Case{300 * 1024, true},
-                        Case{3 << 20, true}}) {
+  for (const Case& c :
+       {Case{1000, false}, Case{64 * 1024, false}, Case{300 * 1024, true}, Case{3 << 20, true}}) {
     SCOPED_TRACE(c.body);
     HeadlessFileSystem fs;
     fs.views = false;
@@ -492,8 +492,9 @@ TEST_F(ProcessEFTest, ReadingPassesOverALongBodyAndKeepsTheNamesRepairedBeforeIt
     ScopedRuntime runtime(fs, settings_, ui);
     WinProgress win;
     std::string body = std::string(c.body - 1, 'b') + ":";
-    fs.AddFile("in.AEF", ExportFile(Record(AEF_REC_MODNAME, ModuleBody("A:B")) + Record(0x41, body) +
-                                    Record(AEF_REC_MODNAME, ModuleBody("C:D"))));
+    fs.AddFile("in.AEF",
+               ExportFile(Record(AEF_REC_MODNAME, ModuleBody("A:B")) + Record(0x41, body) +
+                          Record(AEF_REC_MODNAME, ModuleBody("C:D"))));
     ASSERT_EQ(ProcessEF({"in.AEF"}, win), 1u);
     EXPECT_EQ(fs.Content("in.fix"),
               ExportFile(Record(AEF_REC_MODNAME, ModuleBody("A-B")) + Record(0x41, body) +

@@ -198,15 +198,9 @@ TEST_P(FileFunctionsTest, WritesLandWhereTheLastSeekPutThePosition) {
     bool copied;   // from the input by a span copy instead
   };
   const Step steps[] = {
-      {-1, 100, false},
-      {50, 0, false},
-      {100, kBuffer + 10, false},
-      {20, 5, false},
-      {7, kBuffer + 1, false},
-      {static_cast<int64_t>(kBuffer), 2 * kBuffer, true},
-      {7, 3, false},
-      {0, 0, false},
-      {3 * kBuffer + 10, 0, false},
+      {-1, 100, false}, {50, 0, false},          {100, kBuffer + 10, false},
+      {20, 5, false},   {7, kBuffer + 1, false}, {static_cast<int64_t>(kBuffer), 2 * kBuffer, true},
+      {7, 3, false},    {0, 0, false},           {3 * kBuffer + 10, 0, false},
       {-1, 4, false},
   };
   std::string input = Pattern(2 * kBuffer, 99);
@@ -658,8 +652,8 @@ TEST_F(FileFaultTest, FieldReadsReachTheBackendAsLargeBlocks) {
 // the caller's memory, in one read that also finds the end. (Below the first buffer's size the
 // test's read holds the whole file, and one more read finds its end.)
 TEST_F(FileFaultTest, AWholeFileReadAfterItsHeaderTestReachesTheBackendTwice) {
-  for (size_t size : {size_t{100}, size_t{16 * 1024 + 10}, size_t{40 * 1024}, kBuffer + 1,
-                      size_t{1} << 20}) {
+  for (size_t size :
+       {size_t{100}, size_t{16 * 1024 + 10}, size_t{40 * 1024}, kBuffer + 1, size_t{1} << 20}) {
     SCOPED_TRACE(testing::Message() << "size " << size);
     std::string content = Pattern(size, static_cast<unsigned>(size));
     files_.AddFile("in", content);

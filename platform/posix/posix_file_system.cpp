@@ -257,7 +257,6 @@ PosixFileSystem::PosixFileSystem() {
   mode_t mask = ::umask(0077);
   ::umask(mask);
   umask_ = mask;
-  removed_write_bits_ = mask & 0222;
 }
 
 PosixFileSystem::~PosixFileSystem() {
@@ -418,15 +417,8 @@ std::optional<FileIdentity> PosixFileSystem::IdentifyFile(const std::string& pat
 std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& path) const {
   size_t slash = path.rfind('/');
   std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  // A folder is identified once a run, by the path it was named by: the copies of a run mostly
-  // share a folder or a few, and a call per file is a tenth of a small file's copy.
-  auto known = folder_identities_.find(folder);
-  std::optional<FileIdentity> identity;
-  if (known != folder_identities_.end()) {
-    identity = known->second;
-  } else if ((identity = IdentifyFile(folder))) {
-    folder_identities_.emplace(std::move(folder), *identity);
-  }
+  std::optional<FileIdentity> identity =
+      folder_identities_.Get(folder, [&] { return IdentifyFile(folder); });
   if (identity) identity->name = path.substr(slash == std::string::npos ? 0 : slash + 1);
   return identity;
 }

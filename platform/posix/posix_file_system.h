@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "platform/folder_identities.h"
 #include "runtime/file_system.h"
 
 namespace qef {
@@ -36,7 +37,7 @@ class PosixFileSystem : public FileSystem {
   std::string ErrorText(int code) const override;
 
   // The write bits the user's file-creation mask removes, read once at the start.
-  mode_t removed_write_bits() const { return removed_write_bits_; }
+  mode_t removed_write_bits() const { return umask_ & 0222; }
 
  private:
   std::unique_ptr<File> OpenDescriptor(const std::string& path, int flags, mode_t mode = 0666);
@@ -46,10 +47,9 @@ class PosixFileSystem : public FileSystem {
   void ReleaseClaim(const std::string& path);
 
   int last_error_ = 0;
-  mode_t umask_ = 0;
-  mode_t removed_write_bits_ = 0;
-  // The identities of the folders IdentifyEntry has met, by the paths that named them.
-  mutable std::map<std::string, FileIdentity> folder_identities_;
+  mode_t umask_ = 0;  // the user's file-creation mask, read once at the start
+  // The folders IdentifyEntry has met, by the paths that named them.
+  mutable FolderIdentities folder_identities_;
   // The temporary files this program claims: a lock (flock) held on a descriptor of each.
   std::map<std::string, int> claims_;
 };

@@ -235,16 +235,8 @@ std::optional<FileIdentity> Win32FileSystem::IdentifyEntry(const std::string& pa
   if (separator != std::string::npos) {
     std::string folder = full.substr(0, separator);
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // the drive's root
-    // A folder is identified once a run: its identity asks the volume, which under Wine costs
-    // calls to two other processes, and the copies of a run mostly share a folder or a few.
-    std::string key = Folded(folder);
-    auto known = folder_identities_.find(key);
-    std::optional<FileIdentity> identity;
-    if (known != folder_identities_.end()) {
-      identity = known->second;
-    } else if ((identity = IdentifyFile(folder))) {
-      folder_identities_.emplace(std::move(key), *identity);
-    }
+    std::optional<FileIdentity> identity =
+        folder_identities_.Get(Folded(folder), [&] { return IdentifyFile(folder); });
     if (identity) {
       identity->name = Folded(full.substr(separator + 1));
       return identity;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <map>
-
+#include "platform/folder_identities.h"
 #include "runtime/file_system.h"
 
 namespace qef {
@@ -29,8 +28,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> OpenHandle(const std::string& path, unsigned long access,
                                    unsigned long disposition);
   int last_error_ = 0;
-  // The identities of the folders IdentifyEntry has met, by their full paths, case folded.
-  mutable std::map<std::string, FileIdentity> folder_identities_;
+  // The folders IdentifyEntry has met, by their full paths, case folded.
+  mutable FolderIdentities folder_identities_;
 };
 
 }  // namespace qef

@@ -68,8 +68,8 @@ TEST(Win32FileSystemTest, IdentityComesFromTheFileSystemNotFromThePathText) {
   EXPECT_EQ(files.PathSeparators(), "\\/");
 
   // The quick comparison by index agrees with the identities.
-  ASSERT_TRUE(CreateHardLinkA(backend.Path("Link.AEF").c_str(), backend.Path("App.fix").c_str(),
-                              nullptr));
+  ASSERT_TRUE(
+      CreateHardLinkA(backend.Path("Link.AEF").c_str(), backend.Path("App.fix").c_str(), nullptr));
   auto same = [&](const std::string& a, const std::string& b) {
     return files.SameFile(backend.Path(a), backend.Path(b));
   };
