@@ -26,10 +26,10 @@ void Warn(WinProgress& oWin, const std::string& text) { WarningBox(&oWin, "Error
 // Creates the file the copy is written to until it is complete: a new file beside the output,
 // or one in place of a stale file of that name that a killed run left; the next name only when
 // another run is writing under this one.
-FHandle CreateTemporary(const std::string& output, std::string& temporary) {
+FHandle CreateTemporary(const std::string& output, FHandle input, std::string& temporary) {
   for (int attempt = 1; attempt <= kTemporaryNameTries; ++attempt) {
     temporary = output + ".partial" + (attempt == 1 ? "" : std::to_string(attempt));
-    FHandle handle = FCreateTemporary(temporary);
+    FHandle handle = FCreateTemporary(temporary, input);
     if (handle != F_ERROR) return handle;
   }
   return F_ERROR;
@@ -62,7 +62,7 @@ class RepairFiles {
   // False, with FError() telling why, when no temporary name could be had.
   bool CreateCopy(const std::string& output) {
     std::string temporary;
-    copy_ = CreateTemporary(output, temporary);
+    copy_ = CreateTemporary(output, input_, temporary);
     if (copy_ == F_ERROR) return false;
     temporary_ = temporary;
     return true;
@@ -152,7 +152,8 @@ FileResult RepairRun::RepairFile(const std::string& path,
 
   if (mode_ == RunMode::kWrite) {
     if (!files.CreateCopy(output)) return Fail("Could not create " + output, FError());
-    // As private as the input: its names may be nobody else's business.
+    // As private as the input: its names may be nobody else's business. Usually the copy was
+    // created with the input's bits, and this costs nothing.
     FTakePermissions(files.copy(), input);
   }
 

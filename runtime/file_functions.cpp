@@ -234,6 +234,7 @@ class BufferedFile {
   // Lets the worker finish what it was given, and stops it.
   void StopWriteBehind() { behind_.reset(); }
   bool TakePermissions(BufferedFile& source) { return file_->TakePermissions(*source.file_); }
+  File& file() { return *file_; }
   int SystemError() const { return file_->SystemError(); }
   void WaitForCopies() {
     if (behind_ != nullptr) behind_->WaitForCopies();
@@ -478,6 +479,12 @@ FHandle FCreateNew(const std::string& path) {
 
 FHandle FCreateTemporary(const std::string& path) {
   return AddOrFail(CurrentRuntime().files().Create(path, CreateMode::kTemporary));
+}
+
+FHandle FCreateTemporary(const std::string& path, FHandle model) {
+  BufferedFile* like = Table().Get(model);
+  if (like == nullptr) return FCreateTemporary(path);
+  return AddOrFail(CurrentRuntime().files().CreateLike(path, CreateMode::kTemporary, like->file()));
 }
 
 bool FTakePermissions(FHandle output, FHandle input) {

@@ -33,6 +33,9 @@ FHandle FCreateNew(const std::string& path);
 // Creates a temporary file for writing, for the owner alone: only if no file of that name
 // exists yet, or in place of a stale one that no program claims (CreateMode::kTemporary).
 FHandle FCreateTemporary(const std::string& path);
+// As FCreateTemporary, for a copy that takes the permission bits of `model` next
+// (FTakePermissions): where the backend can, it is created with them (FileSystem::CreateLike).
+FHandle FCreateTemporary(const std::string& path, FHandle model);
 // Gives the output the permission bits of the input (File::TakePermissions); false on a failure.
 bool FTakePermissions(FHandle output, FHandle input);
 // Reads up to `count` bytes; returns how many were read. Bytes not filled keep their contents.

@@ -102,6 +102,13 @@ class FileSystem {
   virtual ~FileSystem() = default;
   virtual std::unique_ptr<File> Open(const std::string& path, FileAccess access) = 0;
   virtual std::unique_ptr<File> Create(const std::string& path, CreateMode mode) = 0;
+  // As Create, for a file that takes `model`'s permission bits next (File::TakePermissions): a
+  // backend that can create it with them at once spares that call. It is never more open than
+  // those bits.
+  virtual std::unique_ptr<File> CreateLike(const std::string& path, CreateMode mode,
+                                           File& /*model*/) {
+    return Create(path, mode);
+  }
   virtual bool Erase(const std::string& path) = 0;
   // Renames `from` to `to`, replacing a file of that name in one step.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;

@@ -42,9 +42,9 @@ using testing::Record;
 // the input's test, before its records are read.
 class HookedFileSystem : public PosixFileSystem {
  public:
-  std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override {
+  std::unique_ptr<File> CreateLike(const std::string& path, CreateMode mode, File& model) override {
     if (before_copy && path.size() > 8 && path.ends_with(".partial")) before_copy();
-    return PosixFileSystem::Create(path, mode);
+    return PosixFileSystem::CreateLike(path, mode, model);
   }
   std::function<void()> before_copy;
 };
@@ -333,11 +333,9 @@ TEST(ProcessEFPosixTest, CopyTakesTheInputsPermissions) {
     mode_t mask;
     mode_t copy;
   };
-  const Case cases[] = {{0600, 022, 0600},
-                        {0640, 077, 0640},
-                        {0664, 022, 0644},
-                        {0444, 022, 0444},
-                        {0755, 002, 0755}};
+  const Case cases[] = {{0600, 022, 0600}, {0640, 077, 0640}, {0600, 077, 0600},
+                        {0664, 022, 0644}, {0444, 022, 0444}, {0755, 002, 0755},
+                        {04755, 022, 0755}, {0644, 0, 0644}};
   PosixTestFolder folder;
   Input input = MakeInput(1000);
   for (const Case& c : cases) {

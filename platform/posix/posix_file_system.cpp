@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/block_copy.h"
@@ -107,8 +108,11 @@ class PosixView : public FileView {
 
 class PosixFile : public File {
  public:
-  // `mode`: the file's type and permission bits when it was opened.
-  PosixFile(PosixFileSystem& fs, int fd, mode_t mode) : fs_(fs), fd_(fd), mode_(mode) {}
+  // `mode`: the file's type and permission bits when it was opened. `size`: its size then, for
+  // a file opened to be read; -1 otherwise. `created_bits`: the bits a file that this program
+  // created was asked for; -1 for a file that was there.
+  PosixFile(PosixFileSystem& fs, int fd, mode_t mode, int64_t size, int created_bits)
+      : fs_(fs), fd_(fd), mode_(mode), opened_size_(size), created_bits_(created_bits) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -168,6 +172,9 @@ class PosixFile : public File {
   }
 
   int64_t Size() override {
+    // The first look, which the header test makes at once, takes the size from the opening a
+    // moment ago; the end of the file is still found by reading.
+    if (opened_size_ >= 0) return std::exchange(opened_size_, -1);
     struct stat info;
     if (::fstat(fd_, &info) != 0) return -1;
     return static_cast<int64_t>(info.st_size);
@@ -234,9 +241,14 @@ class PosixFile : public File {
   bool TakePermissions(File& source) override {
     auto* posix_source = dynamic_cast<PosixFile*>(&source);
     if (posix_source == nullptr) return false;
-    mode_t mode = posix_source->mode_ & 0777 & ~fs_.removed_write_bits();
+    mode_t mode = fs_.CopyBits(posix_source->mode_);
+    // Created with them, by a mask that takes away none of them: the file has them already (or,
+    // in a folder whose default ACL applies instead of the mask, fewer of them).
+    if (created_bits_ == static_cast<int>(mode) && (mode & fs_.umask()) == 0) return true;
     return ::fchmod(fd_, mode) == 0;
   }
+
+  mode_t mode() const { return mode_; }
 
  private:
   void Failed(int error) {
@@ -247,6 +259,8 @@ class PosixFile : public File {
   PosixFileSystem& fs_;
   int fd_;
   mode_t mode_;
+  int64_t opened_size_;
+  int created_bits_;
   std::atomic<int> error_{0};  // written by the worker that writes behind, if any
 };
 
@@ -275,7 +289,8 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
   // alone; anything else is looked at.
   if ((flags & (O_CREAT | O_EXCL)) == (O_CREAT | O_EXCL)) {
     last_error_ = 0;
-    return std::make_unique<PosixFile>(*this, fd, S_IFREG | (mode & 0777 & ~umask_));
+    return std::make_unique<PosixFile>(*this, fd, S_IFREG | (mode & 0777 & ~umask_), -1,
+                                       static_cast<int>(mode & 0777));
   }
   struct stat info;
   if (::fstat(fd, &info) != 0) {
@@ -302,7 +317,8 @@ std::unique_ptr<File> PosixFileSystem::OpenDescriptor(const std::string& path, i
     }
   }
   last_error_ = 0;
-  return std::make_unique<PosixFile>(*this, fd, info.st_mode);
+  int64_t size = (flags & O_ACCMODE) == O_RDONLY ? static_cast<int64_t>(info.st_size) : -1;
+  return std::make_unique<PosixFile>(*this, fd, info.st_mode, size, -1);
 }
 
 std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess access) {
@@ -322,9 +338,23 @@ std::unique_ptr<File> PosixFileSystem::Open(const std::string& path, FileAccess 
 }
 
 std::unique_ptr<File> PosixFileSystem::Create(const std::string& path, CreateMode mode) {
-  if (mode == CreateMode::kTemporary) return CreateTemporary(path);
+  return CreateWithBits(path, mode, mode == CreateMode::kTemporary ? 0600 : 0666);
+}
+
+// The model's bits at once, where they are known: giving them afterwards is one more call per
+// copy, and one that writes the new file's inode.
+std::unique_ptr<File> PosixFileSystem::CreateLike(const std::string& path, CreateMode mode,
+                                                  File& model) {
+  auto* posix_model = dynamic_cast<PosixFile*>(&model);
+  if (posix_model == nullptr) return Create(path, mode);
+  return CreateWithBits(path, mode, CopyBits(posix_model->mode()));
+}
+
+std::unique_ptr<File> PosixFileSystem::CreateWithBits(const std::string& path, CreateMode mode,
+                                                      mode_t bits) {
+  if (mode == CreateMode::kTemporary) return CreateTemporary(path, bits);
   int flags = O_WRONLY | O_CREAT | (mode == CreateMode::kNew ? O_EXCL : O_TRUNC);
-  return OpenDescriptor(path, flags);
+  return OpenDescriptor(path, flags, bits);
 }
 
 // The claim is a lock on a second descriptor of the file, kept until the file is renamed or
@@ -332,11 +362,11 @@ std::unique_ptr<File> PosixFileSystem::Create(const std::string& path, CreateMod
 // complete copy still waits under it. The second descriptor is a duplicate: a flock belongs to
 // the open file, which both share, so it outlives the first descriptor's close, and the path is
 // not opened twice.
-std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& path) {
+std::unique_ptr<File> PosixFileSystem::CreateTemporary(const std::string& path, mode_t bits) {
   // A few rounds, for a stale file that another run removes or renames at the same moment.
   for (int round = 0; round < 3; ++round) {
     std::unique_ptr<File> file =
-        OpenDescriptor(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+        OpenDescriptor(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, bits);
     if (file != nullptr) {
       int claim = ::fcntl(static_cast<PosixFile&>(*file).descriptor(), F_DUPFD_CLOEXEC, 0);
       if (claim != -1 && ::flock(claim, LOCK_EX | LOCK_NB) == 0) {

@@ -26,6 +26,7 @@ class PosixFileSystem : public FileSystem {
 
   std::unique_ptr<File> Open(const std::string& path, FileAccess access) override;
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
+  std::unique_ptr<File> CreateLike(const std::string& path, CreateMode mode, File& model) override;
   bool Erase(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
   bool CreateFolder(const std::string& path) override;
@@ -36,12 +37,16 @@ class PosixFileSystem : public FileSystem {
   std::optional<FileIdentity> IdentifyEntry(const std::string& path) const override;
   std::string ErrorText(int code) const override;
 
-  // The write bits the user's file-creation mask removes, read once at the start.
-  mode_t removed_write_bits() const { return umask_ & 0222; }
+  // The user's file-creation mask, read once at the start.
+  mode_t umask() const { return umask_; }
+  // The bits a copy of a file with `mode` gets: its permission bits, less the write bits the
+  // user's file-creation mask removes.
+  mode_t CopyBits(mode_t mode) const { return mode & 0777 & ~(umask_ & 0222); }
 
  private:
   std::unique_ptr<File> OpenDescriptor(const std::string& path, int flags, mode_t mode = 0666);
-  std::unique_ptr<File> CreateTemporary(const std::string& path);
+  std::unique_ptr<File> CreateWithBits(const std::string& path, CreateMode mode, mode_t bits);
+  std::unique_ptr<File> CreateTemporary(const std::string& path, mode_t bits);
   // Removes the temporary file of that name when nobody claims it; false when someone does.
   bool RemoveStale(const std::string& path);
   void ReleaseClaim(const std::string& path);
