@@ -24,8 +24,8 @@ InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, C
 
 void ReadBuffer::Grow(size_t size) {
   if (size <= size_) return;
-  auto grown = std::make_unique_for_overwrite<char[]>(size);
-  if (size_ > 0) std::memcpy(grown.get(), data_.get(), size_);
+  std::unique_ptr<BlockMemory> grown = FNewBlockMemory(size);
+  if (size_ > 0) std::memcpy(grown->data(), data_->data(), size_);
   data_ = std::move(grown);
   size_ = size;
 }

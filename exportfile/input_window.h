@@ -21,16 +21,16 @@ class WindowListener {
   virtual bool BytesLeaving(int64_t next) = 0;
 };
 
-// Memory the window reads into. It grows without setting its bytes (every byte is read into
-// before it is looked at) and keeps those it holds.
+// Memory the window reads into, from the backend's block memory. It grows without setting its
+// bytes (every byte is read into before it is looked at) and keeps those it holds.
 class ReadBuffer {
  public:
-  char* data() { return data_.get(); }
+  char* data() { return data_ != nullptr ? data_->data() : nullptr; }
   size_t size() const { return size_; }
   void Grow(size_t size);
 
  private:
-  std::unique_ptr<char[]> data_;
+  std::unique_ptr<BlockMemory> data_;
   size_t size_ = 0;
 };
 

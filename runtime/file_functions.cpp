@@ -599,6 +599,11 @@ bool FMakeFolders(const std::string& path) {
 
 bool FIsFolder(const std::string& path) { return CurrentRuntime().files().IsFolder(path); }
 
+std::unique_ptr<BlockMemory> FNewBlockMemory(size_t size) {
+  std::unique_ptr<BlockMemory> memory = CurrentRuntime().files().NewBlockMemory(size);
+  return memory != nullptr ? std::move(memory) : std::make_unique<HeapBlockMemory>(size);
+}
+
 int FError() { return Table().last_error; }
 
 int FSystemError() { return Table().last_close_system_error; }

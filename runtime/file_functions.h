@@ -73,6 +73,8 @@ bool FRename(const std::string& from, const std::string& to);
 // Makes the folder and every missing folder above it; false, with FError() telling why, when
 // one of them cannot be made.
 bool FMakeFolders(const std::string& path);
+// Memory for blocks of file data of `size` bytes, from the backend (FileSystem::NewBlockMemory).
+std::unique_ptr<BlockMemory> FNewBlockMemory(size_t size);
 // True when the path leads to a folder (FileSystem::IsFolder).
 bool FIsFolder(const std::string& path);
 // The error code of the last file function called, 0 when it succeeded.

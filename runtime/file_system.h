@@ -19,6 +19,23 @@ struct SpanCopy {
   bool write_failed = false;
 };
 
+// Memory that blocks of a file are read into, at least the size asked for. Its bytes are not set.
+class BlockMemory {
+ public:
+  virtual ~BlockMemory() = default;
+  virtual char* data() = 0;
+};
+
+// Block memory on the heap: what a backend without better memory gives.
+class HeapBlockMemory : public BlockMemory {
+ public:
+  explicit HeapBlockMemory(size_t size) : data_(std::make_unique_for_overwrite<char[]>(size)) {}
+  char* data() override { return data_.get(); }
+
+ private:
+  std::unique_ptr<char[]> data_;
+};
+
 // A read-only view of part of an open file, valid until it is destroyed.
 class FileView {
  public:
@@ -131,6 +148,10 @@ class FileSystem {
   // The folder entry the path names, the one that creating or renaming a file of that path
   // replaces: its folder's identity and its name. Nothing when the folder cannot be found.
   virtual std::optional<FileIdentity> IdentifyEntry(const std::string& path) const = 0;
+  // Memory for blocks of file data of `size` bytes (BlockMemory); null when there is none.
+  virtual std::unique_ptr<BlockMemory> NewBlockMemory(size_t size) {
+    return std::make_unique<HeapBlockMemory>(size);
+  }
   // The system's words for an error code of LastError().
   virtual std::string ErrorText(int code) const = 0;
 };

@@ -333,9 +333,8 @@ TEST(ProcessEFPosixTest, CopyTakesTheInputsPermissions) {
     mode_t mask;
     mode_t copy;
   };
-  const Case cases[] = {{0600, 022, 0600}, {0640, 077, 0640}, {0600, 077, 0600},
-                        {0664, 022, 0644}, {0444, 022, 0444}, {0755, 002, 0755},
-                        {04755, 022, 0755}, {0644, 0, 0644}};
+  const Case cases[] = {{0600, 022, 0600}, {0640, 077, 0640}, {0600, 077, 0600},  {0664, 022, 0644},
+                        {0444, 022, 0444}, {0755, 002, 0755}, {04755, 022, 0755}, {0644, 0, 0644}};
   PosixTestFolder folder;
   Input input = MakeInput(1000);
   for (const Case& c : cases) {

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -81,6 +82,69 @@ GuardedRange* Guard(const void* mapping, size_t size) {
     return &range;
   }
   return nullptr;
+}
+
+// Blocks are mapped in whole large pages, and the kernel is asked to back them with such pages
+// (transparent huge pages). Reading into small pages costs a fault per page and, on a virtual
+// machine, a walk of two page tables for each page touched: 2 MiB read into fresh small pages
+// took 7.7 ms on the machine that measured it, into one large page 0.4 ms. Where the kernel
+// gives no large pages, the mapping is one of small pages, as the heap's would be.
+constexpr size_t kLargePage = 2 << 20;
+
+// The last block given back, kept for the next file of the run: a new large page is first set
+// to zero, 2 MiB each time.
+struct SpareBlock {
+  std::mutex mutex;
+  char* data = nullptr;
+  size_t size = 0;
+} spare_block;
+
+class LargePageBlock : public BlockMemory {
+ public:
+  LargePageBlock(char* data, size_t size) : data_(data), size_(size) {}
+  ~LargePageBlock() override {
+    std::lock_guard<std::mutex> lock(spare_block.mutex);
+    if (spare_block.size >= size_) {
+      ::munmap(data_, size_);
+      return;
+    }
+    if (spare_block.data != nullptr) ::munmap(spare_block.data, spare_block.size);
+    spare_block.data = data_;
+    spare_block.size = size_;
+  }
+  char* data() override { return data_; }
+
+ private:
+  char* data_;
+  size_t size_;
+};
+
+std::unique_ptr<BlockMemory> NewLargePageBlock(size_t size) {
+  {
+    std::lock_guard<std::mutex> lock(spare_block.mutex);
+    if (spare_block.data != nullptr && spare_block.size >= size) {
+      auto block = std::make_unique<LargePageBlock>(spare_block.data, spare_block.size);
+      spare_block.data = nullptr;
+      spare_block.size = 0;
+      return block;
+    }
+  }
+  size_t mapped = (size + kLargePage - 1) / kLargePage * kLargePage;
+  if (mapped < size) return nullptr;
+  // A large page must start at a multiple of its size: a page more is mapped, and what lies
+  // outside the aligned part is given back.
+  void* raw = ::mmap(nullptr, mapped + kLargePage, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  auto start = reinterpret_cast<uintptr_t>(raw);
+  uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
+  if (aligned > start) ::munmap(raw, aligned - start);
+  if (uintptr_t tail = start + mapped + kLargePage - (aligned + mapped); tail > 0) {
+    ::munmap(reinterpret_cast<void*>(aligned + mapped), tail);
+  }
+  auto* data = reinterpret_cast<char*>(aligned);
+  ::madvise(data, mapped, MADV_HUGEPAGE);  // a kernel without them maps small pages
+  return std::make_unique<LargePageBlock>(data, mapped);
 }
 
 class PosixView : public FileView {
@@ -451,6 +515,18 @@ std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& pa
       folder_identities_.Get(folder, [&] { return IdentifyFile(folder); });
   if (identity) identity->name = path.substr(slash == std::string::npos ? 0 : slash + 1);
   return identity;
+}
+
+#ifndef __has_feature
+#define __has_feature(feature) 0  // GCC names AddressSanitizer by __SANITIZE_ADDRESS__ instead
+#endif
+
+std::unique_ptr<BlockMemory> PosixFileSystem::NewBlockMemory(size_t size) {
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+  return FileSystem::NewBlockMemory(size);  // the heap, where the sanitizer sees every overrun
+#else
+  return NewLargePageBlock(size);
+#endif
 }
 
 std::string PosixFileSystem::ErrorText(int code) const {

@@ -35,6 +35,7 @@ class PosixFileSystem : public FileSystem {
   std::string_view PathSeparators() const override { return "/"; }
   std::optional<FileIdentity> IdentifyFile(const std::string& path) const override;
   std::optional<FileIdentity> IdentifyEntry(const std::string& path) const override;
+  std::unique_ptr<BlockMemory> NewBlockMemory(size_t size) override;
   std::string ErrorText(int code) const override;
 
   // The user's file-creation mask, read once at the start.

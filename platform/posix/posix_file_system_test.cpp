@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -211,6 +212,28 @@ TEST_F(PosixFileSystemTest, ClaimOnATemporaryNameLastsFromCloseUntilRename) {
   EXPECT_EQ(folder_.Get("out.fix.partial"), "copy");
   ASSERT_TRUE(files_.Rename(path, folder_.Path("out.fix")));
   EXPECT_NE(other_run.Create(path, CreateMode::kTemporary), nullptr);
+}
+
+// Every byte of a block can be written, whatever its size against the large page; a block given
+// back serves the next request it is large enough for.
+TEST_F(PosixFileSystemTest, BlockMemoryHoldsItsSizeAndIsKeptForTheNextBlock) {
+  for (size_t size :
+       {size_t{1}, size_t{4096}, size_t{2} << 20, (size_t{2} << 20) + 1, size_t{5} << 20}) {
+    SCOPED_TRACE(size);
+    std::unique_ptr<BlockMemory> block = files_.NewBlockMemory(size);
+    ASSERT_NE(block, nullptr);
+    std::memset(block->data(), 0x5A, size);
+    EXPECT_EQ(block->data()[size - 1], 0x5A);
+  }
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "blocks come from the heap under AddressSanitizer";
+#endif
+  // A block the system maps anew is all zeros; the one given back still holds its bytes.
+  std::memset(files_.NewBlockMemory(2000)->data(), 0x5A, 2000);
+  std::unique_ptr<BlockMemory> next = files_.NewBlockMemory(2000);
+  EXPECT_EQ(next->data()[1999], 0x5A);
+  std::unique_ptr<BlockMemory> meanwhile = files_.NewBlockMemory(2000);
+  EXPECT_EQ(meanwhile->data()[1999], 0);
 }
 
 TEST(AbsolutePosixPathTest, ResolvesDotsAndRepeatedSlashesByText) {
