@@ -91,6 +91,15 @@ GuardedRange* Guard(const void* mapping, size_t size) {
 // gives no large pages, the mapping is one of small pages, as the heap's would be.
 constexpr size_t kLargePage = 2 << 20;
 
+#ifndef __has_feature
+#define __has_feature(feature) 0  // GCC names AddressSanitizer by __SANITIZE_ADDRESS__ instead
+#endif
+#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
+constexpr bool kBlocksOnTheHeap = true;  // where the sanitizer sees every overrun
+#else
+constexpr bool kBlocksOnTheHeap = false;
+#endif
+
 // The last block given back, kept for the next file of the run: a new large page is first set
 // to zero, 2 MiB each time.
 struct SpareBlock {
@@ -517,16 +526,9 @@ std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& pa
   return identity;
 }
 
-#ifndef __has_feature
-#define __has_feature(feature) 0  // GCC names AddressSanitizer by __SANITIZE_ADDRESS__ instead
-#endif
-
 std::unique_ptr<BlockMemory> PosixFileSystem::NewBlockMemory(size_t size) {
-#if defined(__SANITIZE_ADDRESS__) || __has_feature(address_sanitizer)
-  return FileSystem::NewBlockMemory(size);  // the heap, where the sanitizer sees every overrun
-#else
+  if (kBlocksOnTheHeap) return FileSystem::NewBlockMemory(size);
   return NewLargePageBlock(size);
-#endif
 }
 
 std::string PosixFileSystem::ErrorText(int code) const {
