@@ -138,20 +138,21 @@ std::unique_ptr<BlockMemory> NewLargePageBlock(size_t size) {
       return block;
     }
   }
-  size_t mapped = (size + kLargePage - 1) / kLargePage * kLargePage;
+  auto whole_pages = [](uintptr_t bytes) {
+    return (bytes + kLargePage - 1) / kLargePage * kLargePage;
+  };
+  size_t mapped = whole_pages(size);
   if (mapped < size) return nullptr;
-  // A large page must start at a multiple of its size: a page more is mapped, and what lies
-  // outside the aligned part is given back.
+  // A large page must start at a multiple of its size: a page more is mapped, and the part
+  // before the first such start and the rest after the block are given back.
   void* raw = ::mmap(nullptr, mapped + kLargePage, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
   auto start = reinterpret_cast<uintptr_t>(raw);
-  uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
-  if (aligned > start) ::munmap(raw, aligned - start);
-  if (uintptr_t tail = start + mapped + kLargePage - (aligned + mapped); tail > 0) {
-    ::munmap(reinterpret_cast<void*>(aligned + mapped), tail);
-  }
-  auto* data = reinterpret_cast<char*>(aligned);
+  size_t head = whole_pages(start) - start;
+  auto* data = static_cast<char*>(raw) + head;
+  if (head > 0) ::munmap(raw, head);
+  ::munmap(data + mapped, kLargePage - head);
   ::madvise(data, mapped, MADV_HUGEPAGE);  // a kernel without them maps small pages
   return std::make_unique<LargePageBlock>(data, mapped);
 }
