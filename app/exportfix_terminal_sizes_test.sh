@@ -81,13 +81,24 @@ start() {
   pid=$(cat "$work/pid")
 }
 
+# Waits, with exportfix stopped, until tmux has drawn all it was sent: two captures alike.
+settled() {
+  local last="" now
+  for _ in $(seq 1 100); do
+    sleep 0.05
+    now=$(screen)
+    [ "$now" != "$last" ] || return 0
+    last=$now
+  done
+}
+
 # Holds exportfix still while the repair runs, with the progress window alone on the screen
 # (and showing the text given, if any).
 catch_progress() {
   local shown="${1:-Replacing invalid}"
   for _ in $(seq 1 2000); do
     kill -STOP "$pid"
-    sleep 0.05
+    settled
     if screen | grep -qF "Replacing invalid" && screen | grep -qF -- "$shown" &&
       ! screen | grep -qF "[> OK <]"; then return 0; fi
     kill -CONT "$pid"

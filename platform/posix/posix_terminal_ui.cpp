@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <utility>
@@ -27,6 +28,24 @@ constexpr size_t kScriptWidth = 78;
 // Set by SIGWINCH; whoever draws next notices it and lays the screen out anew.
 volatile std::sig_atomic_t resized = 0;
 extern "C" void OnResize(int) { resized = 1; }
+
+// Hands a whole frame to the terminal in one write where it takes it: a terminal's stream is
+// line buffered, and a frame written line by line shows torn while the program is stopped or slow.
+void WriteFrame(std::FILE* out, const std::string& frame) {
+  std::fflush(out);
+  const int fd = ::fileno(out);
+  if (fd < 0) {
+    std::fwrite(frame.data(), 1, frame.size(), out);
+    std::fflush(out);
+    return;
+  }
+  for (size_t done = 0; done < frame.size();) {
+    ssize_t wrote = ::write(fd, frame.data() + done, frame.size() - done);
+    if (wrote < 0 && errno == EINTR) continue;
+    if (wrote <= 0) return;  // the terminal takes nothing more: there is no one to show it to
+    done += static_cast<size_t>(wrote);
+  }
+}
 
 }  // namespace
 
@@ -277,8 +296,7 @@ void PosixTerminalUi::Render(const Overlay& overlay) {
     if (i + 1 < lines.size()) screen += "\r\n";
   }
   screen += "\x1b[J";
-  std::fwrite(screen.data(), 1, screen.size(), out_);
-  std::fflush(out_);
+  WriteFrame(out_, screen);
   dirty_ = false;
   last_draw_ = std::chrono::steady_clock::now();
 }
