@@ -1,6 +1,7 @@
 #include "platform/posix/posix_terminal_ui.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -192,6 +193,40 @@ TEST(PosixTerminalUiTest, TheFullScreenBoxShowsNoControlCharacterOfItsTexts) {
   EXPECT_NE(output.find("Cannot open evil\\x1b[2J\\xc2\\x9b.AEF"), std::string::npos) << output;
   EXPECT_NE(output.find("Error\\x1b]0;owned\\x07"), std::string::npos) << output;
   EXPECT_NE(output.find("[> OK <]   [  Cancel  ]"), std::string::npos) << output;
+}
+
+// Each frame goes to the terminal in one write, even through a line-buffered stream as a
+// terminal's is: a frame written line by line shows torn while the program is stopped or slow.
+// Each write on a packet socket is read back as one packet.
+TEST(PosixTerminalUiTest, EachFrameIsOneWrite) {
+  int sockets[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, sockets), 0);
+  std::FILE* out = ::fdopen(sockets[0], "w");
+  ASSERT_NE(out, nullptr);
+  std::setvbuf(out, nullptr, _IOLBF, BUFSIZ);
+  int keys[2];
+  ASSERT_EQ(::pipe(keys), 0);
+  ASSERT_EQ(::write(keys[1], "\r", 1), 1);
+  ::close(keys[1]);
+  volatile std::sig_atomic_t interrupted = 0;
+  {
+    PosixTerminalUi ui(keys[0], out, true, &interrupted, TerminalEncoding::kUtf8);
+    EXPECT_EQ(ui.ShowMessageBox(nullptr, "Error", "Cannot open a.AEF", MB_OK), BOXREPLYOK);
+  }
+  std::fclose(out);
+  ::close(keys[0]);
+  int frames = 0;
+  char packet[65536];
+  for (ssize_t got; (got = ::recv(sockets[1], packet, sizeof packet, 0)) > 0;) {
+    std::string text(packet, static_cast<size_t>(got));
+    if (text.find("\x1b[H") == std::string::npos) continue;
+    EXPECT_EQ(text.substr(text.size() - 3), "\x1b[J") << "a frame cut: " << text;
+    if (text.find("+-") == std::string::npos) continue;  // the screen cleared at the end
+    ++frames;
+    EXPECT_NE(text.find("[> OK <]"), std::string::npos) << "a frame cut: " << text;
+  }
+  ::close(sockets[1]);
+  EXPECT_GT(frames, 0);
 }
 
 TEST(PosixTerminalUiTest, ListingAFolderNeverOpensAFifo) {
