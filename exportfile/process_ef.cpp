@@ -23,6 +23,11 @@ constexpr int kTemporaryNameTries = 100;
 
 void Warn(WinProgress& oWin, const std::string& text) { WarningBox(&oWin, "Error", text).Show(); }
 
+std::string SameFileMessage(const std::string& path, const std::string& output) {
+  return path + " is the same file as its repaired copy " + output +
+         ", which would replace it, so it is not processed";
+}
+
 // Creates the file the copy is written to until it is complete: a new file beside the output,
 // or one in place of a stale file of that name that a killed run left; the next name only when
 // another run is writing under this one.
@@ -73,10 +78,13 @@ class RepairFiles {
   // False when the copy could not be written out (FSystemError() tells why).
   bool CloseCopy() { return copy_ == kNoOutput || FClose(std::exchange(copy_, kNoOutput)); }
   // The copy, closed, takes the output's name; false, with FError() telling why, when it could
-  // not, and the copy is still there to be erased.
-  bool RenameCopy(const std::string& output) {
+  // not, and the copy is still there to be erased. Only where no file has that name: false
+  // when one has.
+  bool RenameCopy(const std::string& output, bool only_if_free = false) {
     if (temporary_.empty()) return true;
-    if (!FRename(temporary_, output)) return false;
+    if (!(only_if_free ? FRenameIfFree(temporary_, output) : FRename(temporary_, output))) {
+      return false;
+    }
     temporary_.clear();
     return true;
   }
@@ -124,6 +132,9 @@ FileResult RepairRun::RepairFile(const std::string& path,
       made_folder_ = output.substr(0, folder_end);
     }
   }
+  // Under Wine, looking for a copy that is not there reads the whole folder: the copy is looked
+  // at only when renaming it into place finds one there.
+  const bool look_at_rename = mode_ == RunMode::kWrite && FMissingNamesAreDear();
   // Identified only where it plays a part: on Windows each identity opens a file and asks its
   // volume, which under Wine costs a call to another process.
   const FileIdentity entry = mode_ == RunMode::kReadOnly
@@ -144,10 +155,7 @@ FileResult RepairRun::RepairFile(const std::string& path,
     }
     // Through a link the input may be its own copy, which the copy would then replace. The
     // input is looked at only when there is a copy already: usually there is none.
-    if (FSameFile(output, path)) {
-      return Fail(path + " is the same file as its repaired copy " + output +
-                  ", which would replace it, so it is not processed");
-    }
+    if (!look_at_rename && FSameFile(output, path)) return Fail(SameFileMessage(path, output));
   }
 
   if (mode_ == RunMode::kWrite) {
@@ -178,6 +186,9 @@ FileResult RepairRun::RepairFile(const std::string& path,
   if (oWin_.lAbort) {
     files.EraseCopy();
     return FileResult::kCancelled;
+  }
+  if (look_at_rename && !files.RenameCopy(output, true) && FSameFile(output, path)) {
+    return Discard(files, SameFileMessage(path, output));
   }
   if (!files.RenameCopy(output)) return Discard(files, "Could not create " + output, FError());
   written_.insert(entry);

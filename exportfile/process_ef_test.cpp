@@ -340,6 +340,48 @@ TEST_F(ProcessEFTest, AStaleTemporaryFileIsReplacedNotAddedTo) {
   EXPECT_EQ(fs_.created, std::vector<std::string>{"App.fix.partial"});
 }
 
+// Where looking for a missing name is dear (Wine), the copy is not looked for before it is
+// written: it is renamed into place where no file has its name, and only a file found there is
+// compared with the input and replaced. Every outcome is as where names are cheap.
+TEST_F(ProcessEFTest, WhereMissingNamesAreDearTheCopyIsLookedAtOnlyWhenRenamingFindsOne) {
+  struct Case {
+    bool dear;
+    bool earlier_copy;
+    bool refuse_rename;
+    bool copy_looked_at;
+  } cases[] = {{false, false, false, true}, {true, false, false, false}, {true, true, false, true},
+               {false, true, true, true},   {true, true, true, true},    {true, false, true, true}};
+  const std::string repaired = ExportFile(Record(AEF_REC_APPNAME, "a-b"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.dear) + std::to_string(c.earlier_copy) +
+                 std::to_string(c.refuse_rename));
+    HeadlessFileSystem fs;
+    HeadlessSettings settings;
+    HeadlessUi ui;
+    ScopedRuntime runtime(fs, settings, ui);
+    fs.dear_missing_names = c.dear;
+    fs.refuse_rename = c.refuse_rename;
+    fs.AddFile("App.AEF", ExportFile(Record(AEF_REC_APPNAME, "a:b")));
+    if (c.earlier_copy) fs.AddFile("App.fix", "earlier");
+    WinProgress win;
+    EXPECT_EQ(ProcessEF({"App.AEF"}, win), c.refuse_rename ? 0u : 1u);
+    EXPECT_EQ(fs.Content("App.fix"),
+              c.refuse_rename ? (c.earlier_copy ? "earlier" : "") : repaired);
+    EXPECT_EQ(ui.boxes.size(), c.refuse_rename ? 1u : 0u);
+    if (c.refuse_rename && !ui.boxes.empty()) {
+      EXPECT_EQ(ui.boxes[0].text, "Could not create App.fix");
+    }
+    EXPECT_EQ(std::count(fs.identified.begin(), fs.identified.end(), "App.fix") > 0,
+              c.copy_looked_at);
+    auto names = fs.Names();
+    EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                            [](const std::string& name) {
+                              return name.find(".partial") != std::string::npos;
+                            }),
+              0);
+  }
+}
+
 TEST_F(ProcessEFTest, FailureToCreateTheCopyIsReported) {
   fs_.AddFile("App.AEF", ExportFile(""));
   fs_.refuse_rename = true;

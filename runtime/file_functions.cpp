@@ -580,6 +580,14 @@ bool FRename(const std::string& from, const std::string& to) {
   return renamed;
 }
 
+bool FRenameIfFree(const std::string& from, const std::string& to) {
+  bool renamed = CurrentRuntime().files().RenameIfFree(from, to);
+  Table().last_error = renamed ? 0 : CurrentRuntime().files().LastError();
+  return renamed;
+}
+
+bool FMissingNamesAreDear() { return CurrentRuntime().files().MissingNamesAreDear(); }
+
 bool FMakeFolders(const std::string& path) {
   FileSystem& files = CurrentRuntime().files();
   bool made = files.CreateFolder(path);

@@ -70,6 +70,10 @@ bool FEof(FHandle handle);
 bool FClose(FHandle handle);
 bool FErase(const std::string& path);
 bool FRename(const std::string& from, const std::string& to);
+// As FRename, only where no file has the name `to` (FileSystem::RenameIfFree).
+bool FRenameIfFree(const std::string& from, const std::string& to);
+// Whether looking for a file that is not there costs much (FileSystem::MissingNamesAreDear).
+bool FMissingNamesAreDear();
 // Makes the folder and every missing folder above it; false, with FError() telling why, when
 // one of them cannot be made.
 bool FMakeFolders(const std::string& path);

@@ -129,6 +129,15 @@ class FileSystem {
   virtual bool Erase(const std::string& path) = 0;
   // Renames `from` to `to`, replacing a file of that name in one step.
   virtual bool Rename(const std::string& from, const std::string& to) = 0;
+  // Renames `from` to `to` only where no file has that name; false when one has, or on a
+  // failure. A backend that cannot do it in one step leaves it to the caller: false, and
+  // nothing renamed.
+  virtual bool RenameIfFree(const std::string& /*from*/, const std::string& /*to*/) {
+    return false;
+  }
+  // Whether asking after a name that is not there costs much: under Wine each such name is
+  // looked for in the whole folder, in every letter case.
+  virtual bool MissingNamesAreDear() const { return false; }
   // Makes the folder; true also when a folder of that name is there already. False when it
   // cannot be made: its parent is missing, a file has its name, or the folder is not writable.
   virtual bool CreateFolder(const std::string& path) = 0;

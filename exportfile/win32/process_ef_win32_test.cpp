@@ -167,6 +167,23 @@ TEST_F(ProcessEFWin32Test, AnInputHeldWithReadSharingIsRepaired) {
             HeaderRecord() + Record(AEF_REC_APPNAME, "a-b") + Record(0x41, "zz"));
 }
 
+// The copy's name is a hard link to the input: found only when the copy is renamed into place
+// (looking for a missing copy first would read the whole folder under Wine), and then the input
+// is not replaced by its own copy.
+TEST_F(ProcessEFWin32Test, AnInputThatIsItsOwnCopyThroughAHardLinkIsKept) {
+  ASSERT_TRUE(DeleteFileA(folder_.Path("in.fix").c_str()));
+  ASSERT_TRUE(
+      CreateHardLinkA(folder_.Path("in.fix").c_str(), folder_.Path("in.AEF").c_str(), nullptr));
+  RunResult result = Repair(folder_.Path("in.AEF"));
+  EXPECT_EQ(result.completed, 0u);
+  EXPECT_EQ(result.box, folder_.Path("in.AEF") + " is the same file as its repaired copy " +
+                            folder_.Path("in.fix") +
+                            ", which would replace it, so it is not processed");
+  EXPECT_EQ(folder_.Get("in.AEF"), kInput);
+  EXPECT_EQ(folder_.Get("in.fix"), kInput);
+  EXPECT_FALSE(AnyTemporaryIn(folder_.path()));
+}
+
 // The folder is prepared by the build machine (locked_folder.sh) and named in QEF_LOCKED_FOLDER by
 // its path there, which Wine shows on drive Z:.
 TEST(ProcessEFWin32LockedFolderTest, OutputFolderNotWritable) {

@@ -194,6 +194,12 @@ bool HeadlessFileSystem::Rename(const std::string& from, const std::string& to) 
   return true;
 }
 
+bool HeadlessFileSystem::RenameIfFree(const std::string& from, const std::string& to) {
+  if (!Exists(to)) return Rename(from, to);
+  last_error_ = kExists;
+  return false;
+}
+
 std::optional<FileIdentity> HeadlessFileSystem::IdentifyEntry(const std::string& path) const {
   std::string name = path;
   if (case_insensitive_names) {
@@ -203,6 +209,7 @@ std::optional<FileIdentity> HeadlessFileSystem::IdentifyEntry(const std::string&
 }
 
 std::optional<FileIdentity> HeadlessFileSystem::IdentifyFile(const std::string& path) const {
+  identified.push_back(path);
   if (!Exists(path)) return std::nullopt;
   return IdentifyEntry(path);
 }

@@ -29,6 +29,8 @@ class HeadlessFileSystem : public FileSystem {
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
   bool Erase(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
+  bool RenameIfFree(const std::string& from, const std::string& to) override;
+  bool MissingNamesAreDear() const override { return dear_missing_names; }
   // A folder is a name only: made unless a file has it or `refuse_folders` names it.
   bool CreateFolder(const std::string& path) override;
   bool IsFolder(const std::string& path) const override { return folders_.count(path) != 0; }
@@ -45,6 +47,7 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> erased;
   std::vector<std::pair<std::string, std::string>> renamed;
   std::vector<std::string> folders_made;
+  mutable std::vector<std::string> identified;  // the paths of IdentifyFile
 
   // Faults to inject: the n-th backend write (counted from 1 over all files) fails, every read
   // of the named file fails, creating or opening the named file fails.
@@ -57,6 +60,8 @@ class HeadlessFileSystem : public FileSystem {
   bool refuse_rename = false;
   std::vector<std::string> refuse_folders;
   bool case_insensitive_names = false;
+  // As under Wine: a copy is looked at only when renaming it into place finds one there.
+  bool dear_missing_names = false;
   // Temporary files another program claims; any other existing one is stale (CreateMode).
   std::vector<std::string> claimed;
   // Whether files can be viewed in memory (as on POSIX) or must be read (as on Windows).

@@ -155,6 +155,12 @@ bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
   return moved;
 }
 
+bool Win32FileSystem::RenameIfFree(const std::string& from, const std::string& to) {
+  bool moved = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  last_error_ = moved ? 0 : static_cast<int>(GetLastError());
+  return moved;
+}
+
 bool Win32FileSystem::CreateFolder(const std::string& path) {
   last_error_ = CreateDirectoryA(path.c_str(), nullptr) ? 0 : static_cast<int>(GetLastError());
   // A drive's root cannot be made, and is there: as for any folder that exists, that is success.

@@ -12,6 +12,8 @@ class Win32FileSystem : public FileSystem {
   std::unique_ptr<File> Create(const std::string& path, CreateMode mode) override;
   bool Erase(const std::string& path) override;
   bool Rename(const std::string& from, const std::string& to) override;
+  bool RenameIfFree(const std::string& from, const std::string& to) override;
+  bool MissingNamesAreDear() const override { return true; }
   bool CreateFolder(const std::string& path) override;
   bool IsFolder(const std::string& path) const override;
   int LastError() const override { return last_error_; }

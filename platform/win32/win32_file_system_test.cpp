@@ -91,6 +91,15 @@ TEST(Win32FileSystemTest, RenameReplacesAndFoldersDoNotOpen) {
   EXPECT_EQ(files.Open(backend.Path(""), FileAccess::kRead), nullptr);
   EXPECT_NE(files.LastError(), 0);
   EXPECT_EQ(files.Create(backend.Path("old"), CreateMode::kNew), nullptr);
+
+  // Into a free name only: a file of that name in any letter case stays, and so does the source.
+  backend.Put("newer", "newer copy");
+  EXPECT_FALSE(files.RenameIfFree(backend.Path("newer"), backend.Path("OLD")));
+  EXPECT_EQ(backend.Get("old"), "new copy");
+  EXPECT_EQ(backend.Get("newer"), "newer copy");
+  EXPECT_TRUE(files.RenameIfFree(backend.Path("newer"), backend.Path("free")));
+  EXPECT_EQ(backend.Get("free"), "newer copy");
+  EXPECT_FALSE(backend.Get("newer").has_value());
 }
 
 TEST(Win32FileSystemTest, OpenForReadingRefusesWhatIsNoDiskFile) {
