@@ -29,8 +29,8 @@ constexpr size_t kScriptWidth = 78;
 volatile std::sig_atomic_t resized = 0;
 extern "C" void OnResize(int) { resized = 1; }
 
-// Hands a whole frame to the terminal in one write where it takes it: a terminal's stream is
-// line buffered, and a frame written line by line shows torn while the program is stopped or slow.
+// Hands a whole frame to the terminal in one write: a terminal's stream is line buffered, and a
+// frame written line by line shows torn while the program is stopped or slow.
 void WriteFrame(std::FILE* out, const std::string& frame) {
   std::fflush(out);
   const int fd = ::fileno(out);
