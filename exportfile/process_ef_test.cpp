@@ -28,6 +28,13 @@ using testing::ModuleBody;
 using testing::Record;
 using testing::RecordWithLength;
 
+bool AnyTemporaryIn(const HeadlessFileSystem& fs) {
+  auto names = fs.Names();
+  return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+    return name.find(".partial") != std::string::npos;
+  });
+}
+
 class ProcessEFTest : public ::testing::Test {
  protected:
   ProcessEFTest() : runtime_(fs_, settings_, ui_), win_(std::make_unique<WinProgress>()) {}
@@ -46,12 +53,7 @@ class ProcessEFTest : public ::testing::Test {
     return {first == ui_.log.end() ? ui_.log.begin() : first + 1, ui_.log.end()};
   }
 
-  bool AnyTemporaryLeft() const {
-    auto names = fs_.Names();
-    return std::any_of(names.begin(), names.end(), [](const std::string& name) {
-      return name.find(".partial") != std::string::npos;
-    });
-  }
+  bool AnyTemporaryLeft() const { return AnyTemporaryIn(fs_); }
 
   HeadlessFileSystem fs_;
   HeadlessSettings settings_;
@@ -343,7 +345,7 @@ TEST_F(ProcessEFTest, AStaleTemporaryFileIsReplacedNotAddedTo) {
 // Where looking for a missing name is dear (Wine), the copy is not looked for before it is
 // written: it is renamed into place where no file has its name, and only a file found there is
 // compared with the input and replaced. Every outcome is as where names are cheap.
-TEST_F(ProcessEFTest, WhereMissingNamesAreDearTheCopyIsLookedAtOnlyWhenRenamingFindsOne) {
+TEST(ProcessEFDearNamesTest, TheCopyIsLookedAtOnlyWhenRenamingFindsOne) {
   struct Case {
     bool dear;
     bool earlier_copy;
@@ -373,12 +375,7 @@ TEST_F(ProcessEFTest, WhereMissingNamesAreDearTheCopyIsLookedAtOnlyWhenRenamingF
     }
     EXPECT_EQ(std::count(fs.identified.begin(), fs.identified.end(), "App.fix") > 0,
               c.copy_looked_at);
-    auto names = fs.Names();
-    EXPECT_EQ(std::count_if(names.begin(), names.end(),
-                            [](const std::string& name) {
-                              return name.find(".partial") != std::string::npos;
-                            }),
-              0);
+    EXPECT_FALSE(AnyTemporaryIn(fs));
   }
 }
 

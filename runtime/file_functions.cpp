@@ -568,22 +568,24 @@ bool FClose(FHandle handle) {
   return closed;
 }
 
-bool FErase(const std::string& path) {
-  bool erased = CurrentRuntime().files().Erase(path);
-  Table().last_error = erased ? 0 : CurrentRuntime().files().LastError();
-  return erased;
+namespace {
+
+// Notes what a call on the file system left in FError(): 0, or the backend's error code.
+bool NoteOutcome(bool done) {
+  Table().last_error = done ? 0 : CurrentRuntime().files().LastError();
+  return done;
 }
 
+}  // namespace
+
+bool FErase(const std::string& path) { return NoteOutcome(CurrentRuntime().files().Erase(path)); }
+
 bool FRename(const std::string& from, const std::string& to) {
-  bool renamed = CurrentRuntime().files().Rename(from, to);
-  Table().last_error = renamed ? 0 : CurrentRuntime().files().LastError();
-  return renamed;
+  return NoteOutcome(CurrentRuntime().files().Rename(from, to));
 }
 
 bool FRenameIfFree(const std::string& from, const std::string& to) {
-  bool renamed = CurrentRuntime().files().RenameIfFree(from, to);
-  Table().last_error = renamed ? 0 : CurrentRuntime().files().LastError();
-  return renamed;
+  return NoteOutcome(CurrentRuntime().files().RenameIfFree(from, to));
 }
 
 bool FMissingNamesAreDear() { return CurrentRuntime().files().MissingNamesAreDear(); }
@@ -601,8 +603,7 @@ bool FMakeFolders(const std::string& path) {
       made = FMakeFolders(parent) && files.CreateFolder(path);
     }
   }
-  Table().last_error = made ? 0 : files.LastError();
-  return made;
+  return NoteOutcome(made);
 }
 
 bool FIsFolder(const std::string& path) { return CurrentRuntime().files().IsFolder(path); }

@@ -148,17 +148,18 @@ bool Win32FileSystem::Erase(const std::string& path) {
   return last_error_ == 0;
 }
 
-bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
-  bool moved = MoveFileExA(from.c_str(), to.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+bool Win32FileSystem::Move(const std::string& from, const std::string& to, unsigned long flags) {
+  bool moved = MoveFileExA(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH) != 0;
   last_error_ = moved ? 0 : static_cast<int>(GetLastError());
   return moved;
 }
 
+bool Win32FileSystem::Rename(const std::string& from, const std::string& to) {
+  return Move(from, to, MOVEFILE_REPLACE_EXISTING);
+}
+
 bool Win32FileSystem::RenameIfFree(const std::string& from, const std::string& to) {
-  bool moved = MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-  last_error_ = moved ? 0 : static_cast<int>(GetLastError());
-  return moved;
+  return Move(from, to, 0);
 }
 
 bool Win32FileSystem::CreateFolder(const std::string& path) {

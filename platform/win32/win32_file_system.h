@@ -27,6 +27,8 @@ class Win32FileSystem : public FileSystem {
   std::string ErrorText(int code) const override;
 
  private:
+  // MoveFileEx with `flags`, written through.
+  bool Move(const std::string& from, const std::string& to, unsigned long flags);
   std::unique_ptr<File> OpenHandle(const std::string& path, unsigned long access,
                                    unsigned long disposition);
   int last_error_ = 0;
