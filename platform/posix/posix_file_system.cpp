@@ -12,11 +12,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <utility>
 #include <vector>
 
 #include "platform/block_copy.h"
+#include "platform/kept_block.h"
 #include "ui/file_picker.h"
 
 namespace qef {
@@ -100,51 +100,14 @@ constexpr bool kBlocksOnTheHeap = true;  // where the sanitizer sees every overr
 constexpr bool kBlocksOnTheHeap = false;
 #endif
 
-// The last block given back, kept for the next file of the run: a new large page is first set
-// to zero, 2 MiB each time.
-struct SpareBlock {
-  std::mutex mutex;
-  char* data = nullptr;
-  size_t size = 0;
-} spare_block;
-
-class LargePageBlock : public BlockMemory {
- public:
-  LargePageBlock(char* data, size_t size) : data_(data), size_(size) {}
-  ~LargePageBlock() override {
-    std::lock_guard<std::mutex> lock(spare_block.mutex);
-    if (spare_block.size >= size_) {
-      ::munmap(data_, size_);
-      return;
-    }
-    if (spare_block.data != nullptr) ::munmap(spare_block.data, spare_block.size);
-    spare_block.data = data_;
-    spare_block.size = size_;
-  }
-  char* data() override { return data_; }
-
- private:
-  char* data_;
-  size_t size_;
-};
-
-std::unique_ptr<BlockMemory> NewLargePageBlock(size_t size) {
-  {
-    std::lock_guard<std::mutex> lock(spare_block.mutex);
-    if (spare_block.data != nullptr && spare_block.size >= size) {
-      auto block = std::make_unique<LargePageBlock>(spare_block.data, spare_block.size);
-      spare_block.data = nullptr;
-      spare_block.size = 0;
-      return block;
-    }
-  }
+// Whole large pages, from a mapping a page larger, since a large page must start at a multiple
+// of its size: the part before the first such start and the rest after the block are given back.
+char* TakeLargePages(size_t size, size_t& mapped) {
   auto whole_pages = [](uintptr_t bytes) {
     return (bytes + kLargePage - 1) / kLargePage * kLargePage;
   };
-  size_t mapped = whole_pages(size);
+  mapped = whole_pages(size);
   if (mapped < size) return nullptr;
-  // A large page must start at a multiple of its size: a page more is mapped, and the part
-  // before the first such start and the rest after the block are given back.
   void* raw = ::mmap(nullptr, mapped + kLargePage, PROT_READ | PROT_WRITE,
                      MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return nullptr;
@@ -154,8 +117,12 @@ std::unique_ptr<BlockMemory> NewLargePageBlock(size_t size) {
   if (head > 0) ::munmap(raw, head);
   ::munmap(data + mapped, kLargePage - head);
   ::madvise(data, mapped, MADV_HUGEPAGE);  // a kernel without them maps small pages
-  return std::make_unique<LargePageBlock>(data, mapped);
+  return data;
 }
+
+void GiveBackPages(char* data, size_t mapped) { ::munmap(data, mapped); }
+
+constexpr PageSource kLargePages{TakeLargePages, GiveBackPages};
 
 class PosixView : public FileView {
  public:
@@ -529,7 +496,7 @@ std::optional<FileIdentity> PosixFileSystem::IdentifyEntry(const std::string& pa
 
 std::unique_ptr<BlockMemory> PosixFileSystem::NewBlockMemory(size_t size) {
   if (kBlocksOnTheHeap) return FileSystem::NewBlockMemory(size);
-  return NewLargePageBlock(size);
+  return NewKeptBlock(size, kLargePages);
 }
 
 std::string PosixFileSystem::ErrorText(int code) const {

@@ -7,6 +7,7 @@
 #include <atomic>
 
 #include "platform/block_copy.h"
+#include "platform/kept_block.h"
 
 namespace qef {
 
@@ -98,7 +99,22 @@ std::string Folded(std::string name) {
   return name;
 }
 
+// Pages of their own for blocks: the heap gives a block of half a MiB or more back to the system
+// when it is freed, and the next file's block then faults in every page again.
+char* TakeVirtualPages(size_t size, size_t& mapped) {
+  mapped = size;
+  return static_cast<char*>(VirtualAlloc(nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+}
+
+void GiveBackVirtualPages(char* data, size_t /*mapped*/) { VirtualFree(data, 0, MEM_RELEASE); }
+
+constexpr PageSource kVirtualPages{TakeVirtualPages, GiveBackVirtualPages};
+
 }  // namespace
+
+std::unique_ptr<BlockMemory> Win32FileSystem::NewBlockMemory(size_t size) {
+  return NewKeptBlock(size, kVirtualPages);
+}
 
 std::unique_ptr<File> Win32FileSystem::OpenHandle(const std::string& path, unsigned long access,
                                                   unsigned long disposition) {

@@ -14,6 +14,8 @@ class Win32FileSystem : public FileSystem {
   bool Rename(const std::string& from, const std::string& to) override;
   bool RenameIfFree(const std::string& from, const std::string& to) override;
   bool MissingNamesAreDear() const override { return true; }
+  // Kept for the next file of the run (NewKeptBlock).
+  std::unique_ptr<BlockMemory> NewBlockMemory(size_t size) override;
   bool CreateFolder(const std::string& path) override;
   bool IsFolder(const std::string& path) const override;
   int LastError() const override { return last_error_; }
