@@ -1,61 +1,54 @@
 #include "platform/kept_block.h"
 
 #include <mutex>
+#include <utility>
 
 namespace qef {
 
 namespace {
 
-struct KeptBlock {
-  std::mutex mutex;
+// Pages taken from a source, to be given back to it.
+struct Pages {
   char* data = nullptr;
   size_t size = 0;
-  const PageSource* pages = nullptr;
+  const PageSource* source = nullptr;
+};
+
+struct KeptBlock {
+  std::mutex mutex;
+  Pages pages;
 } kept;
 
 class PageBlock : public BlockMemory {
  public:
-  PageBlock(char* data, size_t size, const PageSource& pages)
-      : data_(data), size_(size), pages_(pages) {}
+  explicit PageBlock(Pages pages) : pages_(pages) {}
   ~PageBlock() override {
-    char* released = data_;
-    size_t released_size = size_;
-    const PageSource* released_pages = &pages_;
+    Pages released = pages_;
     {
       std::lock_guard<std::mutex> lock(kept.mutex);
-      if (kept.size < size_) {
-        std::swap(released, kept.data);
-        std::swap(released_size, kept.size);
-        std::swap(released_pages, kept.pages);
-      }
+      if (kept.pages.size < released.size) std::swap(released, kept.pages);
     }
-    if (released != nullptr) released_pages->give_back(released, released_size);
+    if (released.data != nullptr) released.source->give_back(released.data, released.size);
   }
-  char* data() override { return data_; }
+  char* data() override { return pages_.data; }
 
  private:
-  char* data_;
-  size_t size_;
-  const PageSource& pages_;
+  Pages pages_;
 };
 
 }  // namespace
 
-std::unique_ptr<BlockMemory> NewKeptBlock(size_t size, const PageSource& pages) {
+std::unique_ptr<BlockMemory> NewKeptBlock(size_t size, const PageSource& source) {
   {
     std::lock_guard<std::mutex> lock(kept.mutex);
-    if (kept.data != nullptr && kept.size >= size && kept.pages == &pages) {
-      auto block = std::make_unique<PageBlock>(kept.data, kept.size, pages);
-      kept.data = nullptr;
-      kept.size = 0;
-      kept.pages = nullptr;
-      return block;
+    if (kept.pages.data != nullptr && kept.pages.size >= size && kept.pages.source == &source) {
+      return std::make_unique<PageBlock>(std::exchange(kept.pages, Pages{}));
     }
   }
-  size_t mapped = 0;
-  char* data = pages.take(size, mapped);
-  if (data == nullptr) return nullptr;
-  return std::make_unique<PageBlock>(data, mapped, pages);
+  Pages taken{nullptr, 0, &source};
+  taken.data = source.take(size, taken.size);
+  if (taken.data == nullptr) return nullptr;
+  return std::make_unique<PageBlock>(taken);
 }
 
 }  // namespace qef

@@ -14,9 +14,9 @@ struct PageSource {
   void (*give_back)(char* data, size_t mapped);
 };
 
-// Block memory from `pages`, where the largest block given back is kept for the next file of
+// Block memory from `source`, where the largest block given back is kept for the next file of
 // the run: fresh pages cost a fault each, and the system sets each to zero first, which for a
 // block of 2 MiB costs more than reading a small file. One block is kept, whoever gives it back.
-std::unique_ptr<BlockMemory> NewKeptBlock(size_t size, const PageSource& pages);
+std::unique_ptr<BlockMemory> NewKeptBlock(size_t size, const PageSource& source);
 
 }  // namespace qef

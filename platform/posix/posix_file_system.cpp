@@ -17,6 +17,7 @@
 
 #include "platform/block_copy.h"
 #include "platform/kept_block.h"
+#include "platform/posix/posix_write_all.h"
 #include "ui/file_picker.h"
 
 namespace qef {
@@ -176,18 +177,9 @@ class PosixFile : public File {
   }
 
   bool Write(const void* data, size_t count) override {
-    const auto* in = static_cast<const char*>(data);
-    size_t done = 0;
-    while (done < count) {
-      ssize_t put = ::write(fd_, in + done, count - done);
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        Failed(errno);
-        return false;
-      }
-      done += static_cast<size_t>(put);
-    }
-    return true;
+    if (WriteAll(fd_, data, count)) return true;
+    Failed(errno);
+    return false;
   }
 
   // One system call for a repaired name written over its span's copy.

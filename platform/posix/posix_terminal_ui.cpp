@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "fsutil/wildcard_expansion.h"
+#include "platform/posix/posix_write_all.h"
 #include "ui/progress_window_ids.h"
 #include "ui/window.h"
 
@@ -39,12 +39,8 @@ void WriteFrame(std::FILE* out, const std::string& frame) {
     std::fflush(out);
     return;
   }
-  for (size_t done = 0; done < frame.size();) {
-    ssize_t wrote = ::write(fd, frame.data() + done, frame.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return;  // the terminal takes nothing more: there is no one to show it to
-    done += static_cast<size_t>(wrote);
-  }
+  // A terminal that takes nothing more has no one to show the rest to.
+  WriteAll(fd, frame.data(), frame.size());
 }
 
 }  // namespace
