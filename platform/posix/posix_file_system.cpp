@@ -184,17 +184,7 @@ class PosixFile : public File {
 
   // One system call for a repaired name written over its span's copy.
   bool WriteAt(int64_t offset, const void* data, size_t count) override {
-    const auto* in = static_cast<const char*>(data);
-    size_t done = 0;
-    while (done < count) {
-      ssize_t put = ::pwrite(fd_, in + done, count - done, static_cast<off_t>(offset) + done);
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      done += static_cast<size_t>(put);
-    }
-    return true;
+    return offset >= 0 && WriteAll(fd_, data, count, static_cast<off_t>(offset));
   }
 
   int64_t Seek(int64_t offset, SeekOrigin origin) override {
