@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace qef {
@@ -47,13 +46,15 @@ TEST(KeptBlockTest, TheLargestBlockGivenBackServesTheNextThatFits) {
   for (size_t i = 0; i < std::size(steps); ++i) {
     SCOPED_TRACE(i);
     for (int earlier : steps[i].give_back) blocks[earlier].reset();
+    const int taken_before = taken;
     blocks.push_back(NewKeptBlock(steps[i].size, *steps[i].pages));
     ASSERT_NE(blocks.back(), nullptr);
     data.push_back(blocks.back()->data());
+    // New memory is told by the source's count, not by its address: the heap may well hand
+    // out again the address of a block given back to it.
+    EXPECT_EQ(taken, taken_before + (steps[i].reused < 0 ? 1 : 0));
     if (steps[i].reused >= 0) {
       EXPECT_EQ(data.back(), data[steps[i].reused]);
-    } else {
-      EXPECT_EQ(std::count(data.begin(), data.end() - 1, data.back()), 0);
     }
   }
   EXPECT_EQ(taken, 4);
