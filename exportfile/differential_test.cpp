@@ -73,12 +73,20 @@ struct RunOutcome {
   size_t warning_boxes = 0;
 };
 
-// `views`: whether the file system shows the input in views (as on POSIX) or the repair must
-// read it (as on Windows). `strict`: the stored StrictNames=1.
-RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& settings, bool views,
+// How the repair takes in its input: in views, read in turn (as on Windows), or, for a large
+// input, read at offsets beside the copies of its spans (as on POSIX).
+enum class Access { kViewed, kRead, kReadBeside };
+constexpr Access kAccesses[] = {Access::kViewed, Access::kRead, Access::kReadBeside};
+std::string AccessName(Access access) {
+  return access == Access::kViewed ? "viewed" : access == Access::kRead ? "read" : "read beside";
+}
+
+// `strict`: the stored StrictNames=1.
+RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& settings, Access access,
                         bool strict) {
   HeadlessFileSystem files;
-  files.views = views;
+  files.views = access == Access::kViewed;
+  files.positioned_reads = access == Access::kReadBeside;
   HeadlessSettings stored;
   HeadlessUi ui;
   ui.logging = false;
@@ -119,8 +127,8 @@ RunOutcome RunProcessEF(const std::string& input, const GeneratedSettings& setti
 // accepted file equals the model's bytes; any other file gets a warning and no copy; in every
 // case the input stays as it was and no temporary file is left.
 ::testing::AssertionResult MatchesModel(const std::string& input, const GeneratedSettings& settings,
-                                        bool views = true, bool strict = false) {
-  const RunOutcome outcome = RunProcessEF(input, settings, views, strict);
+                                        Access access = Access::kViewed, bool strict = false) {
+  const RunOutcome outcome = RunProcessEF(input, settings, access, strict);
   auto failure = [&]() {
     return ::testing::AssertionFailure()
            << DescribeSettings(settings) << (strict ? ", strict names" : "") << ", input of "
@@ -358,7 +366,8 @@ TEST(DifferentialTest, HandWrittenExamplesHoldForModelAndRepair) {
         ReferenceRepair(input, EffectiveSetting(example.settings.bad, kDefaultBad),
                         EffectiveSetting(example.settings.good, kDefaultGood), example.strict)))
         << "the model";
-    EXPECT_TRUE(MatchesModel(input, example.settings, true, example.strict)) << "the repair";
+    EXPECT_TRUE(MatchesModel(input, example.settings, Access::kViewed, example.strict))
+        << "the repair";
   }
 }
 
@@ -374,7 +383,7 @@ TEST(DifferentialTest, GeneratedFilesRepairLikeTheModel) {
   }
 }
 
-// The strict repair of names, through viewed and read inputs and small blocks alike.
+// The strict repair of names, through each way of taking the input and small blocks alike.
 TEST(DifferentialTest, GeneratedFilesRepairLikeTheModelWithStrictNames) {
   struct BlockSize {
     explicit BlockSize(size_t bytes) { SetCopyBlockSize(bytes); }
@@ -386,7 +395,7 @@ TEST(DifferentialTest, GeneratedFilesRepairLikeTheModelWithStrictNames) {
     for (uint32_t seed = 1; seed <= 2000 / kSeedDivisor; ++seed) {
       const testing::GeneratedCase generated = testing::GenerateCase(seed);
       if (!report.Check(
-              MatchesModel(generated.file, generated.settings, seed % 2 == 0, true),
+              MatchesModel(generated.file, generated.settings, kAccesses[seed % 3], true),
               "strict, block " + std::to_string(bytes) + " seed " + std::to_string(seed))) {
         return;
       }
@@ -401,14 +410,14 @@ TEST(DifferentialTest, SmallCopyBlocksRepairLikeTheModel) {
     ~BlockSize() { SetCopyBlockSize(kDefaultCopyBlockSize); }
   };
   MismatchReport report;
-  for (bool views : {true, false}) {
+  for (Access access : kAccesses) {
     for (size_t bytes : {6, 7, 11, 64, 1000}) {
       BlockSize block_size(bytes);
       for (uint32_t seed = 1; seed <= 400 / kSeedDivisor; ++seed) {
         const testing::GeneratedCase generated = testing::GenerateCase(seed);
-        if (!report.Check(MatchesModel(generated.file, generated.settings, views),
-                          std::string(views ? "viewed" : "read") + ", block " +
-                              std::to_string(bytes) + " seed " + std::to_string(seed))) {
+        if (!report.Check(MatchesModel(generated.file, generated.settings, access),
+                          AccessName(access) + ", block " + std::to_string(bytes) + " seed " +
+                              std::to_string(seed))) {
           return;
         }
       }

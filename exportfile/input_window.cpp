@@ -47,7 +47,7 @@ bool InputWindow::EndedEarly(int64_t end) {
 
 bool InputWindow::MoveWindow(size_t count) {
   if (input_ended_) return false;
-  return viewing_ ? EnsureViewed(count) : EnsureRead(count);
+  return copies_spans() ? EnsureApart(count) : EnsureRead(count);
 }
 
 bool InputWindow::DropView() {
@@ -59,21 +59,32 @@ bool InputWindow::DropView() {
   return true;
 }
 
-bool InputWindow::EnsureViewed(size_t count) {
+bool InputWindow::EnsureApart(size_t count) {
   if (!ViewEnding() || !DropView()) return false;
   size_t wanted = std::max(block_size_, count);
-  view_ = FView(input_, next_, wanted);
-  if (view_ == nullptr) {
-    // No views here: read from now on.
+  if (viewing_) view_ = FView(input_, next_, wanted);
+  if (view_ == nullptr && viewing_) {
+    // No views here: read beside the copies, or in turn, from now on.
     viewing_ = false;
-    if (!BytesLeaving()) return false;
-    if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
-    window_offset_ = next_;
-    return EnsureRead(count);
+    beside_ = beside_allowed_;
+    if (!beside_) {
+      if (!BytesLeaving()) return false;
+      if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
+      window_offset_ = next_;
+      return EnsureRead(count);
+    }
   }
-  window_ = view_->data();
+  if (beside_) {
+    buffer_.Grow(wanted);
+    int64_t got = FReadAt(input_, next_, buffer_.data(), wanted);
+    if (got < 0) return failure_.Fail(CopyResult::kReadError);
+    window_ = buffer_.data();
+    window_size_ = static_cast<size_t>(got);
+  } else {
+    window_ = view_->data();
+    window_size_ = view_->size();
+  }
   window_offset_ = next_;
-  window_size_ = view_->size();
   if (window_size_ < wanted) {
     input_ended_ = true;
     if (EndedEarly(window_offset_ + static_cast<int64_t>(window_size_))) return false;
@@ -128,11 +139,11 @@ bool InputWindow::ReadAside(std::string& body, uint32_t length, size_t& got) {
 
 bool InputWindow::NextBlock() {
   if (input_ended_) return false;
-  if (viewing_) {
-    // Read from here on: the view would only be copied out of.
+  if (copies_spans()) {
+    // Read in turn from here on: the window would only be copied out of.
     if (!DropView()) return false;
     if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
-    viewing_ = false;
+    viewing_ = beside_ = false;
   }
   buffer_.Grow(buffer_size_);
   size_t got = FRead(input_, buffer_.data(), buffer_.size());

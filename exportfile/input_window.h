@@ -38,7 +38,9 @@ class ReadBuffer {
 inline constexpr size_t kReadWholeBelow = 1 << 20;
 
 // The record loop looks at the input through a window of one block: a view of the file where the
-// file system has views, else a buffer it reads into. Only what must be parsed is looked at:
+// file system has views, else a buffer it reads into. While the spans go from file to file, the
+// buffer is read at offsets beside those copies where the file system can. Only what must be
+// parsed is looked at:
 // record headers and name bodies; the loop passes over the rest. The input may end before the
 // size the file test found only by a failure: the file was cut while being copied, and a copy of
 // it would pass for complete.
@@ -55,6 +57,13 @@ class InputWindow {
   int64_t next() const { return next_; }
   int64_t input_size() const { return input_size_; }
   bool viewing() const { return viewing_; }
+  // Whether the unchanged bytes go from file to file (FCopySpan) rather than out of the window:
+  // while viewing, and while reading beside those copies.
+  bool copies_spans() const { return viewing_ || beside_; }
+  // Where the input cannot be viewed, each window is then read at its own offset (FReadAt) while
+  // the spans are copied from file to file, rather than read in turn and written out of the
+  // buffer; false where the file system has no such reads.
+  bool ReadBesideCopies() { return beside_allowed_ = FReadsAt(input_); }
 
   // The bytes of the window from the next input byte on, and where they are.
   size_t Available() const {
@@ -94,7 +103,8 @@ class InputWindow {
 
  private:
   bool MoveWindow(size_t count);
-  bool EnsureViewed(size_t count);
+  // A window of its own for each block, viewed or read at its offset.
+  bool EnsureApart(size_t count);
   bool EnsureRead(size_t count);
   size_t BufferSize(size_t count) const;
   bool ViewEnding() { return listener_ == nullptr || listener_->ViewEnding(next_); }
@@ -108,6 +118,8 @@ class InputWindow {
   WindowListener* listener_ = nullptr;
 
   bool viewing_ = true;             // until the file system turns out to have no views
+  bool beside_allowed_ = false;     // then read at offsets beside the copies
+  bool beside_ = false;             // and it is
   std::unique_ptr<FileView> view_;  // the window, while viewing
   ReadBuffer buffer_;               // the window, while reading
   const char* window_ = nullptr;

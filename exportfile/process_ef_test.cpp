@@ -500,6 +500,19 @@ std::string SeveralBlocks() {
   return ExportFile(records);
 }
 
+// How a copy takes in its input: in views, read in turn, or read at offsets beside the copies
+// of its spans, which takes an input of sixteen blocks or more: SeveralBlocks() is, in blocks of
+// kBesideBlock.
+struct InputAccess {
+  const char* name;
+  bool views;
+  bool positioned_reads;
+};
+constexpr InputAccess kViewed{"viewed", true, false};
+constexpr InputAccess kRead{"read", false, false};
+constexpr InputAccess kReadBeside{"read beside", false, true};
+constexpr size_t kBesideBlock = 64 * 1024;
+
 // After any failure: the warning, nothing counted, the earlier copy and the input as they were,
 // no temporary file, no file left open, and the next file not touched.
 void ExpectFailedCleanly(HeadlessFileSystem& fs, ScopedRuntime& runtime, HeadlessUi& ui,
@@ -548,11 +561,13 @@ TEST_F(ProcessEFTest, ReadingPassesOverALongBodyAndKeepsTheNamesRepairedBeforeIt
 // that can fail; reading it, the copy is written in blocks.
 TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
   std::string input = SeveralBlocks();
-  SetCopyBlockSize(256 * 1024);  // read in several blocks, so written in several pieces
-  for (bool views : {true, false}) {
-    SCOPED_TRACE(views ? "viewed" : "read");
+  for (const InputAccess& access : {kViewed, kRead, kReadBeside}) {
+    SCOPED_TRACE(access.name);
+    // Read in several blocks, so written in several pieces.
+    SetCopyBlockSize(access.positioned_reads ? kBesideBlock : 256 * 1024);
     HeadlessFileSystem clean;
-    clean.views = views;
+    clean.views = access.views;
+    clean.positioned_reads = access.positioned_reads;
     long total_writes;
     {
       HeadlessUi ui;
@@ -561,13 +576,15 @@ TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
       clean.AddFile("in.AEF", input);
       ASSERT_EQ(ProcessEF({"in.AEF"}, win), 1u);
       total_writes = clean.writes;
-      EXPECT_EQ(clean.largest_view > 0, views);
+      EXPECT_EQ(clean.largest_view > 0, access.views);
+      EXPECT_EQ(clean.reads_at > 0, access.positioned_reads);
     }
     ASSERT_GE(total_writes, 5) << "the copy should take several writes";
     for (long n = 1; n <= total_writes; ++n) {
       SCOPED_TRACE("write " + std::to_string(n));
       HeadlessFileSystem fs;
-      fs.views = views;
+      fs.views = access.views;
+      fs.positioned_reads = access.positioned_reads;
       HeadlessUi ui;
       ScopedRuntime runtime(fs, settings_, ui);
       WinProgress win;
@@ -579,7 +596,7 @@ TEST_F(ProcessEFTest, WriteFailureAtEveryWriteOfACopyLosesNothing) {
       ExpectFailedCleanly(fs, runtime, ui, completed, "Error writing in.fix", input);
     }
     std::printf("[ faults   ] %ld write failures injected (%s), each survived\n", total_writes,
-                views ? "viewed" : "read");
+                access.name);
   }
   SetCopyBlockSize(kDefaultCopyBlockSize);
 }
@@ -609,12 +626,13 @@ TEST_F(ProcessEFTest, SpanCopyThatThrowsBehindTheLoopIsAWriteFailure) {
 TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {
   std::string input = SeveralBlocks();
   int injected = 0;
-  for (bool views : {true, false}) {
+  for (const InputAccess& access : {kViewed, kRead, kReadBeside}) {
+    SetCopyBlockSize(access.positioned_reads ? kBesideBlock : kDefaultCopyBlockSize);
     for (int64_t from = 60; from < static_cast<int64_t>(input.size()); from += 97001) {
-      SCOPED_TRACE(std::string(views ? "viewed" : "read") + ", reads fail past " +
-                   std::to_string(from));
+      SCOPED_TRACE(std::string(access.name) + ", reads fail past " + std::to_string(from));
       HeadlessFileSystem fs;
-      fs.views = views;
+      fs.views = access.views;
+      fs.positioned_reads = access.positioned_reads;
       HeadlessUi ui;
       ScopedRuntime runtime(fs, settings_, ui);
       WinProgress win;
@@ -628,6 +646,7 @@ TEST_F(ProcessEFTest, ReadFailureAnywhereInACopyLosesNothing) {
       ++injected;
     }
   }
+  SetCopyBlockSize(kDefaultCopyBlockSize);
   std::printf("[ faults   ] %d read failures injected, each survived\n", injected);
 }
 

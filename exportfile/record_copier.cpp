@@ -127,7 +127,7 @@ bool RecordCopier::CopyRecords() {
   if (type == AEF_REC_MODNAME || (type == AEF_REC_APPNAME && (strict_names_ || check_names_))) {
     if (!CopyWholeName(length, type == AEF_REC_MODNAME)) return false;
   } else if (!IsNameRecord(type) && window_.next() + length <= window_.input_size() &&
-             (window_.viewing() || length >= window_.Available() + PassOverBeyond())) {
+             (window_.copies_spans() || length >= window_.Available() + PassOverBeyond())) {
     // A body that needs no change is not looked at: the span takes it, viewed or, when reading,
     // where most of it lies beyond the buffer (it then goes from file to file instead of through
     // the program). Should the file have been cut since its test, the span's copy finds out.

@@ -40,6 +40,10 @@ SpanWriter::SpanWriter(FHandle output, FHandle input, size_t block_size, InputWi
   // Repaired names are written over the output where their input bytes went.
   if (output_ != kNoOutput) {
     output_shift_ = std::max<int64_t>(FSeek(output_, 0, 1), 0) - span_start_;
+    // A large file is read beside its copy: the system copies the spans on one processor while
+    // the loop reads and parses the blocks on the other. Read and written in turn, every byte
+    // passes through the program twice, where the copy takes it once.
+    if (window_.input_size() >= WriteBehindMinimum(block_size_)) window_.ReadBesideCopies();
   }
 }
 
@@ -76,13 +80,13 @@ bool SpanWriter::FlushSpan(int64_t end, bool exact) {
   if (end <= span_start_) return WritePatches(span_start_);
   auto size = static_cast<uint64_t>(end - span_start_);
   if (window_.Holds(span_start_, end) &&
-      (!window_.viewing() || size < kKernelCopyMin || PatchesDense(size))) {
+      (!window_.copies_spans() || size < kKernelCopyMin || PatchesDense(size))) {
     return WriteSpan(end);
   }
   // Read bytes go out from the window, where repaired names were written over them; only what
   // the loop passed over beyond it goes from file to file.
   const int64_t held = window_.end();
-  if (!window_.viewing() && held > span_start_ && window_.Holds(span_start_, held) &&
+  if (!window_.copies_spans() && held > span_start_ && window_.Holds(span_start_, held) &&
       !WriteSpan(held)) {
     return false;
   }
@@ -157,7 +161,7 @@ bool SpanWriter::WritePatches(int64_t written_with_patches_from) {
 
 bool SpanWriter::Substitute(int64_t offset, const char* data, size_t size) {
   if (std::memcmp(window_.Data(offset), data, size) == 0) return true;
-  if (!window_.viewing()) {
+  if (!window_.copies_spans()) {
     window_.Overwrite(offset, data, size);  // goes out with the span
     return true;
   }

@@ -17,12 +17,12 @@ inline constexpr FHandle kNoOutput = F_ERROR;
 // Writes the copy of the input that the record loop passes over. Unchanged bytes pile up in a
 // span. Reading into the buffer, name bodies are repaired in place and the span is written from
 // the buffer; what lies beyond it (a long body passed over) goes from input to output at once,
-// from file to file (FCopySpan). Viewing the input, every span goes so, and most bytes never
-// pass through the program; where the output can be written behind the loop
-// (FWriteBehind), the system copies the spans on one processor while the loop parses on the
-// other. A repaired name body does not break the span: it is written over the span's copy
-// (FWriteAt) once the span is out, so spans can start and end where the system copies fastest.
-// Names close together go out with a span written from the window instead.
+// from file to file (FCopySpan). Viewing the input, or reading a large one beside the copies,
+// every span goes so; where the output can be written behind the loop (FWriteBehind), the
+// system copies the spans on one processor while the loop parses on the other. A repaired name
+// body does not break the span: it is written over the span's copy (FWriteAt) once the span is
+// out, so spans can start and end where the system copies fastest. Names close together go out
+// with a span written from the window instead.
 //
 // The span starts where the window does; it ends wherever the loop has got to, and it must be
 // out before the window lets go of its bytes, which the window tells (WindowListener).

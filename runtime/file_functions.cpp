@@ -160,6 +160,14 @@ class BufferedFile {
     return result.copied;
   }
 
+  int64_t ReadAt(int64_t offset, void* destination, size_t count, int& error) {
+    if (!FlushWrites(error)) return -1;
+    int64_t got = file_->ReadAt(offset, destination, count);
+    if (got < 0) error = kErrorReadFault;
+    return got;
+  }
+  bool ReadsAt() const { return file_->ReadsAt(); }
+
   std::unique_ptr<FileView> View(int64_t offset, size_t size, int& error) {
     if (!FlushWrites(error)) return nullptr;
     return file_->View(offset, size);
@@ -502,6 +510,16 @@ size_t FRead(FHandle handle, void* buffer, size_t count) {
   Table().WaitForCopies();
   return WithFile(handle, size_t{0},
                   [&](BufferedFile& file, int& error) { return file.Read(buffer, count, error); });
+}
+
+int64_t FReadAt(FHandle handle, int64_t offset, void* buffer, size_t count) {
+  return WithFile(handle, int64_t{-1}, [&](BufferedFile& file, int& error) {
+    return file.ReadAt(offset, buffer, count, error);
+  });
+}
+
+bool FReadsAt(FHandle handle) {
+  return WithFile(handle, false, [](BufferedFile& file, int&) { return file.ReadsAt(); });
 }
 
 size_t FWrite(FHandle handle, const void* data, size_t count) {

@@ -40,6 +40,11 @@ FHandle FCreateTemporary(const std::string& path, FHandle model);
 bool FTakePermissions(FHandle output, FHandle input);
 // Reads up to `count` bytes; returns how many were read. Bytes not filled keep their contents.
 size_t FRead(FHandle handle, void* buffer, size_t count);
+// Reads up to `count` bytes from `offset` without moving the position, beside the worker's
+// copies from the file as a view is: returns how many were read (fewer only at the end of the
+// file), or -1 on a failure or where the file system has no such read (FReadsAt).
+int64_t FReadAt(FHandle handle, int64_t offset, void* buffer, size_t count);
+bool FReadsAt(FHandle handle);
 // Writes `count` bytes; returns how many were accepted (fewer on a failure).
 size_t FWrite(FHandle handle, const void* data, size_t count);
 // Writes `count` bytes over what the file holds at `offset` (before its position, which stays);

@@ -59,14 +59,16 @@ class FileView {
 // - View maps up to `size` bytes from `offset`, fewer where the file ends now; null when the
 //   backend has no views or the mapping failed, and the caller then reads instead.
 // - WriteAt writes all `count` bytes at `offset` or returns false; the position stays where it was.
+// - ReadAt fills at most `count` bytes from `offset` as Read does, and the position stays where it
+//   was; a backend that has such a read says so (ReadsAt), any other returns -1.
 // - Close releases the file; false when data could not be written out.
 // Threads: a file is called from one thread at a time, the program's, with one exception.
 // While a file is written behind the program (runtime/write_behind.h), its Write, WriteAt and
 // CopyFrom run on a worker thread, CopyFrom reading its source there; meanwhile the program's
-// thread may call the file system, View that source (and read the views) and use the files the
-// worker does not touch. What a backend's files share must bear those calls beside the worker's;
-// the counts that writes and copies keep for tests hold only while no other file is written
-// meanwhile, as in the repair.
+// thread may call the file system, View that source (and read the views) or ReadAt it, and use
+// the files the worker does not touch. What a backend's files share must bear those calls beside
+// the worker's; the counts that writes and copies keep for tests hold only while no other file
+// is written meanwhile, as in the repair.
 class File {
  public:
   virtual ~File() = default;
@@ -79,6 +81,8 @@ class File {
     return position >= 0 && Seek(offset, SeekOrigin::kStart) == offset && Write(data, count) &&
            Seek(position, SeekOrigin::kStart) == position;
   }
+  virtual int64_t ReadAt(int64_t /*offset*/, void* /*buffer*/, size_t /*count*/) { return -1; }
+  virtual bool ReadsAt() const { return false; }
   virtual int64_t Size() = 0;  // -1 on an error
   virtual SpanCopy CopyFrom(File& source, int64_t offset, uint64_t count) = 0;
   virtual std::unique_ptr<FileView> View(int64_t offset, size_t size) = 0;

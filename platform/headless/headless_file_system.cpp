@@ -51,6 +51,18 @@ class HeadlessFile : public File {
     return static_cast<int64_t>(n);
   }
 
+  int64_t ReadAt(int64_t offset, void* buffer, size_t count) override {
+    if (!fs_.positioned_reads || offset < 0 || Fails(offset, count)) return -1;
+    ++fs_.reads;
+    ++fs_.reads_at;
+    fs_.largest_read = std::max(fs_.largest_read, count);
+    auto start = std::min(static_cast<size_t>(offset), data_->size());
+    size_t n = std::min(count, data_->size() - start);
+    if (n > 0) std::memcpy(buffer, data_->data() + start, n);
+    return static_cast<int64_t>(n);
+  }
+  bool ReadsAt() const override { return fs_.positioned_reads; }
+
   bool Write(const void* data, size_t count) override {
     ++fs_.writes;
     if (fs_.fail_write_number != 0 && fs_.writes >= fs_.fail_write_number) return false;

@@ -66,6 +66,8 @@ class HeadlessFileSystem : public FileSystem {
   std::vector<std::string> claimed;
   // Whether files can be viewed in memory (as on POSIX) or must be read (as on Windows).
   bool views = true;
+  // Whether files can be read at an offset beside a worker's copies from them (as on POSIX).
+  bool positioned_reads = false;
   // Views report that a part of them could not be read, as a cut under a mapping would.
   bool damage_views = false;
   // Called with the name before each create: a test changes the files there, after the input's
@@ -78,6 +80,7 @@ class HeadlessFileSystem : public FileSystem {
   // A span copy counts as one write (and fails as one), and reads its source as one read.
   long writes = 0;
   long reads = 0;
+  long reads_at = 0;  // of those, reads at an offset (ReadAt)
   size_t largest_read = 0;
   long span_copies = 0;
   size_t largest_view = 0;

@@ -176,6 +176,25 @@ class PosixFile : public File {
     return static_cast<int64_t>(done);
   }
 
+  // Reads at an offset without the position, so the program may read a file while the worker
+  // of an output written behind copies from it.
+  int64_t ReadAt(int64_t offset, void* buffer, size_t count) override {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count && offset >= 0) {
+      ssize_t got = ::pread(fd_, out + done, count - done,
+                            static_cast<off_t>(offset + static_cast<int64_t>(done)));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+    return offset >= 0 ? static_cast<int64_t>(done) : -1;
+  }
+  bool ReadsAt() const override { return true; }
+
   bool Write(const void* data, size_t count) override {
     if (WriteAll(fd_, data, count)) return true;
     Failed(errno);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -169,6 +170,28 @@ TEST_F(PosixFileSystemTest, SpansGoThroughTheKernelOnlyWhenAllowed) {
     EXPECT_TRUE(out->Close());
     EXPECT_EQ(folder_.Get("out"), "x" + content.substr(1));
     EXPECT_EQ(files_.kernel_copied > 0, kernel);
+  }
+}
+
+TEST_F(PosixFileSystemTest, ReadAtLeavesThePositionAndStopsAtTheEnd) {
+  folder_.Put("in", "0123456789");
+  auto in = files_.Open(folder_.Path("in"), FileAccess::kRead);
+  ASSERT_TRUE(in && in->ReadsAt());
+  char first[2];
+  ASSERT_EQ(in->Read(first, 2), 2);
+  struct Case {
+    int64_t offset;
+    size_t count;
+    int64_t got;  // -1: a failure
+    const char* bytes;
+  };
+  for (const Case& c : {Case{0, 4, 4, "0123"}, Case{7, 8, 3, "789"}, Case{10, 4, 0, ""},
+                        Case{25, 4, 0, ""}, Case{-1, 4, -1, ""}}) {
+    SCOPED_TRACE(c.offset);
+    char buffer[8] = {};
+    ASSERT_EQ(in->ReadAt(c.offset, buffer, c.count), c.got);
+    EXPECT_EQ(std::string(buffer, std::max<int64_t>(c.got, 0)), c.bytes);
+    EXPECT_EQ(in->Seek(0, SeekOrigin::kCurrent), 2);
   }
 }
 
