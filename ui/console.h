@@ -20,8 +20,8 @@ void EnsureStandardStreams();
 
 // Makes the user's interrupt key (Ctrl-C), and on POSIX the requests to end (SIGTERM, SIGHUP),
 // set the returned flag to the signal's number instead of ending the process, so it can reach a
-// window as its cancel command. On POSIX a write to a pipe nobody reads then fails (EPIPE)
-// instead of ending the process halfway.
+// window as its cancel command. On POSIX a write to a pipe nobody reads then fails (EPIPE), and
+// one past the file size limit (EFBIG), instead of ending the process halfway.
 volatile std::sig_atomic_t* InstallInterruptFlag();
 // The signal that last asked the program to stop (SIGINT for Ctrl-C), kept after the flag is
 // reset; 0 when none came.

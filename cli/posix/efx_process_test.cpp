@@ -48,7 +48,7 @@ struct Streams {
   std::string err;          // likewise
   std::vector<int> closed;  // descriptors closed instead
   int pipe_to_nobody = -1;  // a descriptor sent to a pipe whose reading end is closed
-  rlim_t file_size_limit = RLIM_INFINITY;  // with SIGXFSZ ignored: a write past it fails
+  rlim_t file_size_limit = RLIM_INFINITY;  // SIGXFSZ left as a shell leaves it
 };
 
 pid_t Start(const char* program, const std::vector<std::string>& args, const std::string& folder,
@@ -77,7 +77,7 @@ pid_t Start(const char* program, const std::vector<std::string>& args, const std
   }
   for (int fd : streams.closed) ::close(fd);
   if (streams.file_size_limit != RLIM_INFINITY) {
-    ::signal(SIGXFSZ, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_DFL);
     struct rlimit limit = {streams.file_size_limit, streams.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }

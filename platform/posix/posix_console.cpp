@@ -52,6 +52,9 @@ volatile std::sig_atomic_t* InstallInterruptFlag() {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
+  // A write past the user's file size limit (ulimit -f) then fails as a full disk does, and the
+  // copy under way is removed; the signal would end the program with the copy half written.
+  ::signal(SIGXFSZ, SIG_IGN);
   return &interrupted;
 }
 
