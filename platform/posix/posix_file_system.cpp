@@ -179,9 +179,10 @@ class PosixFile : public File {
   // Reads at an offset without the position, so the program may read a file while the worker
   // of an output written behind copies from it.
   int64_t ReadAt(int64_t offset, void* buffer, size_t count) override {
+    if (offset < 0) return -1;
     auto* out = static_cast<char*>(buffer);
     size_t done = 0;
-    while (done < count && offset >= 0) {
+    while (done < count) {
       ssize_t got = ::pread(fd_, out + done, count - done,
                             static_cast<off_t>(offset + static_cast<int64_t>(done)));
       if (got < 0) {
@@ -191,7 +192,7 @@ class PosixFile : public File {
       if (got == 0) break;
       done += static_cast<size_t>(got);
     }
-    return offset >= 0 ? static_cast<int64_t>(done) : -1;
+    return static_cast<int64_t>(done);
   }
   bool ReadsAt() const override { return true; }
 
