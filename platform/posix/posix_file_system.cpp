@@ -161,38 +161,12 @@ class PosixFile : public File {
 
   int descriptor() const { return fd_; }
 
-  int64_t Read(void* buffer, size_t count) override {
-    auto* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-      ssize_t got = ::read(fd_, out + done, count - done);
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return -1;
-      }
-      if (got == 0) break;
-      done += static_cast<size_t>(got);
-    }
-    return static_cast<int64_t>(done);
-  }
+  int64_t Read(void* buffer, size_t count) override { return ReadFull(buffer, count, -1); }
 
   // Reads at an offset without the position, so the program may read a file while the worker
   // of an output written behind copies from it.
   int64_t ReadAt(int64_t offset, void* buffer, size_t count) override {
-    if (offset < 0) return -1;
-    auto* out = static_cast<char*>(buffer);
-    size_t done = 0;
-    while (done < count) {
-      ssize_t got = ::pread(fd_, out + done, count - done,
-                            static_cast<off_t>(offset + static_cast<int64_t>(done)));
-      if (got < 0) {
-        if (errno == EINTR) continue;
-        return -1;
-      }
-      if (got == 0) break;
-      done += static_cast<size_t>(got);
-    }
-    return static_cast<int64_t>(done);
+    return offset < 0 ? -1 : ReadFull(buffer, count, static_cast<off_t>(offset));
   }
   bool ReadsAt() const override { return true; }
 
@@ -294,6 +268,24 @@ class PosixFile : public File {
   mode_t mode() const { return mode_; }
 
  private:
+  // Fills up to `count` bytes, at the position or, where `at` is given, from that offset on,
+  // going on after a partial read or a signal: fewer only at the end of the file; -1 on an error.
+  int64_t ReadFull(void* buffer, size_t count, off_t at) {
+    auto* out = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < count) {
+      ssize_t got = at < 0 ? ::read(fd_, out + done, count - done)
+                           : ::pread(fd_, out + done, count - done, at + static_cast<off_t>(done));
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        return -1;
+      }
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+    return static_cast<int64_t>(done);
+  }
+
   void Failed(int error) {
     int none = 0;
     error_.compare_exchange_strong(none, error);
