@@ -17,7 +17,7 @@ InputWindow::InputWindow(FHandle input, int64_t input_size, size_t block_size, C
   // shows its end.
   int64_t rest = input_size_ - next_;
   if (rest >= 0 && rest < static_cast<int64_t>(std::min(block_size_, kReadWholeBelow))) {
-    viewing_ = false;
+    intake_ = Intake::kRead;
     buffer_size_ = static_cast<size_t>(rest) + 1;
   }
 }
@@ -62,19 +62,20 @@ bool InputWindow::DropView() {
 bool InputWindow::EnsureApart(size_t count) {
   if (!ViewEnding() || !DropView()) return false;
   size_t wanted = std::max(block_size_, count);
-  if (viewing_) view_ = FView(input_, next_, wanted);
-  if (view_ == nullptr && viewing_) {
-    // No views here: read beside the copies, or in turn, from now on.
-    viewing_ = false;
-    beside_ = beside_allowed_;
-    if (!beside_) {
+  if (viewing()) {
+    view_ = FView(input_, next_, wanted);
+    if (view_ == nullptr) {
+      // No views here: read beside the copies, or in turn, from now on.
+      intake_ = beside_allowed_ ? Intake::kReadBeside : Intake::kRead;
+    }
+    if (intake_ == Intake::kRead) {
       if (!BytesLeaving()) return false;
       if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
       window_offset_ = next_;
       return EnsureRead(count);
     }
   }
-  if (beside_) {
+  if (intake_ == Intake::kReadBeside) {
     buffer_.Grow(wanted);
     int64_t got = FReadAt(input_, next_, buffer_.data(), wanted);
     if (got < 0) return failure_.Fail(CopyResult::kReadError);
@@ -143,7 +144,7 @@ bool InputWindow::NextBlock() {
     // Read in turn from here on: the window would only be copied out of.
     if (!DropView()) return false;
     if (FSeek(input_, next_, 0) != next_) return failure_.Fail(CopyResult::kReadError);
-    viewing_ = beside_ = false;
+    intake_ = Intake::kRead;
   }
   buffer_.Grow(buffer_size_);
   size_t got = FRead(input_, buffer_.data(), buffer_.size());

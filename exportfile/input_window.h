@@ -56,14 +56,14 @@ class InputWindow {
   // The input offset of the next byte to take.
   int64_t next() const { return next_; }
   int64_t input_size() const { return input_size_; }
-  bool viewing() const { return viewing_; }
+  bool viewing() const { return intake_ == Intake::kViewed; }
   // Whether the unchanged bytes go from file to file (FCopySpan) rather than out of the window:
   // while viewing, and while reading beside those copies.
-  bool copies_spans() const { return viewing_ || beside_; }
+  bool copies_spans() const { return intake_ != Intake::kRead; }
   // Where the input cannot be viewed, each window is then read at its own offset (FReadAt) while
   // the spans are copied from file to file, rather than read in turn and written out of the
-  // buffer; false where the file system has no such reads.
-  bool ReadBesideCopies() { return beside_allowed_ = FReadsAt(input_); }
+  // buffer, where the file system has such reads.
+  void ReadBesideCopies() { beside_allowed_ = FReadsAt(input_); }
 
   // The bytes of the window from the next input byte on, and where they are.
   size_t Available() const {
@@ -117,9 +117,11 @@ class InputWindow {
   CopyFailure& failure_;
   WindowListener* listener_ = nullptr;
 
-  bool viewing_ = true;             // until the file system turns out to have no views
-  bool beside_allowed_ = false;     // then read at offsets beside the copies
-  bool beside_ = false;             // and it is
+  // How the window takes in the input: viewed until the file system turns out to have no views,
+  // then read at offsets beside the span copies where that is allowed, else read in turn.
+  enum class Intake { kViewed, kReadBeside, kRead };
+  Intake intake_ = Intake::kViewed;
+  bool beside_allowed_ = false;
   std::unique_ptr<FileView> view_;  // the window, while viewing
   ReadBuffer buffer_;               // the window, while reading
   const char* window_ = nullptr;

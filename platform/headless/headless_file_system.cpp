@@ -41,25 +41,16 @@ class HeadlessFile : public File {
   }
 
   int64_t Read(void* buffer, size_t count) override {
-    if (Fails(static_cast<int64_t>(position_), count)) return -1;
-    ++fs_.reads;
-    fs_.largest_read = std::max(fs_.largest_read, count);
-    size_t available = position_ < data_->size() ? data_->size() - position_ : 0;
-    size_t n = std::min(count, available);
-    if (n > 0) std::memcpy(buffer, data_->data() + position_, n);
-    position_ += n;
-    return static_cast<int64_t>(n);
+    int64_t got = ReadFrom(position_, buffer, count);
+    if (got > 0) position_ += static_cast<size_t>(got);
+    return got;
   }
 
   int64_t ReadAt(int64_t offset, void* buffer, size_t count) override {
-    if (!fs_.positioned_reads || offset < 0 || Fails(offset, count)) return -1;
-    ++fs_.reads;
-    ++fs_.reads_at;
-    fs_.largest_read = std::max(fs_.largest_read, count);
-    auto start = std::min(static_cast<size_t>(offset), data_->size());
-    size_t n = std::min(count, data_->size() - start);
-    if (n > 0) std::memcpy(buffer, data_->data() + start, n);
-    return static_cast<int64_t>(n);
+    if (!fs_.positioned_reads || offset < 0) return -1;
+    int64_t got = ReadFrom(static_cast<size_t>(offset), buffer, count);
+    if (got >= 0) ++fs_.reads_at;
+    return got;
   }
   bool ReadsAt() const override { return fs_.positioned_reads; }
 
@@ -118,6 +109,16 @@ class HeadlessFile : public File {
   bool Close() override { return true; }
 
  private:
+  // Up to `count` bytes from `offset` on, counted as one read; -1 where an injected fault hits.
+  int64_t ReadFrom(size_t offset, void* buffer, size_t count) {
+    if (Fails(static_cast<int64_t>(offset), count)) return -1;
+    ++fs_.reads;
+    fs_.largest_read = std::max(fs_.largest_read, count);
+    size_t n = offset < data_->size() ? std::min(count, data_->size() - offset) : 0;
+    if (n > 0) std::memcpy(buffer, data_->data() + offset, n);
+    return static_cast<int64_t>(n);
+  }
+
   HeadlessFileSystem& fs_;
   std::shared_ptr<std::string> data_;
   bool fail_reads_;
